@@ -1,0 +1,506 @@
+#include "app/mainwindow.h"
+
+#include "app/receivepipeline.h"
+#include "commands/modes.h"
+#include "commands/setuptagdialog.h"
+#include "commands/tagdatafield.h"
+#include "config/readerconfigdialog.h"
+#include "ethernet/ethernetsettingsdialog.h"
+#include "platform/latin1.h"
+#include "platform/receivedgrid.h"
+#include "platform/twips.h"
+#include "platform/wrapbutton.h"
+#include "protocol/tagdata.h"
+#include "settings/portsettingsdialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRadioButton>
+
+namespace zanto {
+
+namespace {
+
+QFont sansFont(int points)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(points);
+    return font;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("rkz"));
+    setWindowTitle(QStringLiteral("ZANTO Setup and Test Program"));
+    buildControls();
+    buildMenus();
+
+    m_link = new ReaderLink([this] { return linkParams(); }, this);
+    connect(m_link, &ReaderLink::status, this, &MainWindow::setStatus);
+
+    m_pipeline = new ReceivePipeline(
+        [this] {
+            bool ok = false;
+            const int ms = Text1->text().toInt(&ok);
+            return ok && ms > 0 ? ms : 250;
+        },
+        this);
+    connect(m_link, &ReaderLink::received, m_pipeline, &ReceivePipeline::arrival);
+    connect(m_pipeline, &ReceivePipeline::burstEnded, this, &MainWindow::Timer1_Burst);
+
+    m_counterTimer.setSingleShot(true);
+    connect(&m_counterTimer, &QTimer::timeout, this, &MainWindow::showCounters);
+    m_sinceCounters.start();
+
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips(14325), twips(7635));
+    setCentralWidget(client);
+
+    Command1 = new WrapButton(QStringLiteral("Connect"), client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    placeTwips(Command1, 360, 80, 1095, 495);
+
+    Connect_Error = new QLineEdit(client);
+    Connect_Error->setObjectName(QStringLiteral("Connect_Error"));
+    Connect_Error->setReadOnly(true);
+    placeTwips(Connect_Error, 1560, 120, 3975, 375);
+
+    Text1 = new QLineEdit(QStringLiteral("250"), client);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    placeTwips(Text1, 7920, 120, 735, 375);
+    Text1->hide();
+
+    DroppedRows = new QLabel(client);
+    DroppedRows->setObjectName(QStringLiteral("DroppedRows"));
+    placeTwips(DroppedRows, 5640, 120, 5000, 375);
+    DroppedRows->hide();
+
+    MSFlexGrid1 = new ReceivedGrid(client);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    placeTwips(MSFlexGrid1, 360, 600, 13680, 6000);
+    connect(MSFlexGrid1, &ReceivedGrid::rowsDropped, this, [this](quint64 total) {
+        DroppedRows->setText(tr("%1 oldest rows dropped to stay within the memory limit").arg(total));
+        DroppedRows->show();
+    });
+
+    auto counter = [client](const char *name, int left) {
+        auto *box = new QLineEdit(client);
+        box->setObjectName(QLatin1String(name));
+        box->setEnabled(false);
+        box->setFocusPolicy(Qt::NoFocus);
+        box->setFont(sansFont(24));
+        placeTwips(box, left, 1080, 855, 675);
+        return box;
+    };
+    Receive_Count = counter("Receive_Count", 10560);
+    Text7 = counter("Text7", 11400);
+
+    Command9 = new QPushButton(QStringLiteral("Clear"), client);
+    Command9->setObjectName(QStringLiteral("Command9"));
+    placeTwips(Command9, 12720, 960, 855, 555);
+    // These sit on the grid's upper right corner and stay above it.
+    Receive_Count->raise();
+    Text7->raise();
+    Command9->raise();
+
+    Frame6 = new QGroupBox(QStringLiteral("Modes of Operation"), client);
+    Frame6->setObjectName(QStringLiteral("Frame6"));
+    placeTwips(Frame6, 240, 6600, 2415, 855);
+    auto option = [this](const char *name, const QString &caption, int left, int top, int width) {
+        auto *button = new QRadioButton(caption, Frame6);
+        button->setObjectName(QLatin1String(name));
+        placeTwips(button, left, top, width, 255);
+        return button;
+    };
+    OptStandard = option("OptStandard", QStringLiteral("Standard"), 240, 240, 975);
+    OptEnhanced = option("OptEnhanced", QStringLiteral("Enhanced"), 240, 480, 1215);
+    OptTrack = option("OptTrack", QStringLiteral("Track"), 1320, 240, 855);
+    OptUniversal = option("OptUniversal", QStringLiteral("Universal"), 1320, 480, 975);
+    OptStandard->setChecked(true);
+
+    const QFont rowFont = sansFont(12);
+    auto rowButton = [client, &rowFont](const char *name, const QString &caption, int left, int top, int width, int height) {
+        auto *button = new WrapButton(caption, client);
+        button->setObjectName(QLatin1String(name));
+        button->setFont(rowFont);
+        placeTwips(button, left, top, width, height);
+        return button;
+    };
+    Command3 = rowButton("Command3", QStringLiteral("Input 1   "), 2640, 6600, 975, 855);
+    Command4 = rowButton("Command4", QStringLiteral("Input 2   "), 3600, 6600, 975, 855);
+    Command6 = rowButton("Command6", QStringLiteral("Input 1 +"), 4560, 6600, 975, 855);
+    S = rowButton("S", QStringLiteral("Boot String"), 5520, 6600, 975, 855);
+    Command8 = rowButton("Command8", QStringLiteral("LON"), 6480, 6600, 975, 427);
+    Command10 = rowButton("Command10", QStringLiteral("LOFF"), 6480, 7020, 975, 428);
+    Command7 = rowButton("Command7", QStringLiteral("Input 3"), 7440, 6600, 1095, 427);
+    ButH = rowButton("ButH", QString(), 7440, 7020, 1095, 428);
+    Command17 = rowButton("Command17", QStringLiteral("Write"), 8520, 6600, 1095, 855);
+
+    Label1 = new QLabel(QStringLiteral("Enter Data /xx for Hex"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    placeTwips(Label1, 9600, 6840, 2415, 495);
+
+    Text6 = new QLineEdit(client);
+    Text6->setObjectName(QStringLiteral("Text6"));
+    Text6->setFont(rowFont);
+    Text6->setValidator(new EightBitValidator(Text6));
+    placeTwips(Text6, 9600, 7030, 2295, 420);
+
+    CmboInterval = new QComboBox(client);
+    CmboInterval->setObjectName(QStringLiteral("CmboInterval"));
+    CmboInterval->setEditable(true);
+    CmboInterval->setInsertPolicy(QComboBox::NoInsert);
+    CmboInterval->setFont(rowFont);
+    CmboInterval->addItems({QStringLiteral("C0"), QStringLiteral("C4"), QStringLiteral("C8"), QStringLiteral("C6"),
+                            QStringLiteral("R4"), QStringLiteral("R8"), QStringLiteral("R6")});
+    CmboInterval->setEditText(QStringLiteral("R4"));
+    CmboInterval->lineEdit()->setValidator(new EightBitValidator(CmboInterval));
+    placeTwips(CmboInterval, 11880, 7030, 735, 420);
+
+    Text5 = new QLineEdit(client);
+    Text5->setObjectName(QStringLiteral("Text5"));
+    Text5->setFont(rowFont);
+    Text5->setReadOnly(true);
+    Text5->setFocusPolicy(Qt::ClickFocus);
+    placeTwips(Text5, 12600, 7030, 495, 420);
+
+    ChkMini = new QCheckBox(QStringLiteral("Mini"), client);
+    ChkMini->setObjectName(QStringLiteral("ChkMini"));
+    placeTwips(ChkMini, 13200, 7200, 735, 180);
+    ChkMini->setMinimumHeight(twips(180));
+
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(Command9, &QPushButton::clicked, this, &MainWindow::Command9_Click);
+    connect(Command3, &QPushButton::clicked, this, &MainWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &MainWindow::Command4_Click);
+    connect(Command6, &QPushButton::clicked, this, &MainWindow::Command6_Click);
+    connect(S, &QPushButton::clicked, this, &MainWindow::S_Click);
+    connect(Command8, &QPushButton::clicked, this, &MainWindow::Command8_Click);
+    connect(Command10, &QPushButton::clicked, this, &MainWindow::Command10_Click);
+    connect(Command7, &QPushButton::clicked, this, &MainWindow::Command7_Click);
+    connect(ButH, &QPushButton::clicked, this, &MainWindow::ButH_Click);
+    connect(Command17, &QPushButton::clicked, this, &MainWindow::Command17_Click);
+    connect(ChkMini, &QCheckBox::clicked, this, &MainWindow::ChkMini_Click);
+    connect(Text6, &QLineEdit::textChanged, this, &MainWindow::Text6_Change);
+    connect(OptStandard, &QRadioButton::clicked, this, &MainWindow::OptStandard_Click);
+    connect(OptEnhanced, &QRadioButton::clicked, this, &MainWindow::OptEnhanced_Click);
+    connect(OptTrack, &QRadioButton::clicked, this, &MainWindow::OptTrack_Click);
+    connect(OptUniversal, &QRadioButton::clicked, this, &MainWindow::OptUniversal_Click);
+}
+
+void MainWindow::buildMenus()
+{
+    mnuSettings = menuBar()->addMenu(QStringLiteral("Settings"));
+    mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
+    mnuPortSettings = mnuSettings->addAction(QStringLiteral("Port Settings"), this, [this] { portSettings(true); });
+    mnuPortSettings->setObjectName(QStringLiteral("mnuPortSettings"));
+
+    mnuReaderConfig = menuBar()->addMenu(QStringLiteral("Reader Setup"));
+    mnuReaderConfig->setObjectName(QStringLiteral("mnuReaderConfig"));
+    mnuConfigReader = mnuReaderConfig->addAction(QStringLiteral("Configure Reader"), this, [this] { readerConfig(true); });
+    mnuConfigReader->setObjectName(QStringLiteral("mnuConfigReader"));
+    mnuConfigureSetupTag = mnuReaderConfig->addAction(QStringLiteral("Configure Setup tag"), this, [this] { setupTag(true); });
+    mnuConfigureSetupTag->setObjectName(QStringLiteral("mnuConfigureSetupTag"));
+    mnuEthernet = mnuReaderConfig->addAction(QStringLiteral("Read Ethernet Settings"), this, [this] { ethernetSettings(true); });
+    mnuEthernet->setObjectName(QStringLiteral("mnuEthernet"));
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("About"), this, &MainWindow::mnuAbout_Click);
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+}
+
+void MainWindow::Form_Load()
+{
+    MSFlexGrid1->setColWidth(0, 7000);
+    MSFlexGrid1->setColWidth(1, 7000);
+    MSFlexGrid1->setFormatString(QStringLiteral("<HEX|<ASCII"));
+    OptStandard_Click();
+}
+
+QString MainWindow::aboutText()
+{
+    return QStringLiteral("ZANTO Setup and Test Program, written by the ZANTO reader tools team, ZANTO Systems")
+        + QLatin1Char('\r') + QStringLiteral("Version 3.0, March 15, 2010") + QLatin1Char('\r')
+        + QStringLiteral("Phone Number") + QStringLiteral(" +1 555 0142");
+}
+
+void MainWindow::mnuAbout_Click()
+{
+    if (m_about) {
+        m_about->raise();
+        return;
+    }
+    m_about = new QMessageBox(QMessageBox::Information, QStringLiteral("About"),
+                              // The lines are kept apart by CR; shown one per line.
+                              QString(aboutText()).replace(QLatin1Char('\r'), QLatin1Char('\n')), QMessageBox::Ok, this);
+    m_about->setObjectName(QStringLiteral("aboutBox"));
+    m_about->setProperty("aboutText", aboutText());
+    m_about->setAttribute(Qt::WA_DeleteOnClose);
+    m_about->open();
+}
+
+// ---- dialogs -------------------------------------------------------------------
+
+PortSettingsDialog *MainWindow::existingPortSettings() const { return m_portSet; }
+ReaderConfigDialog *MainWindow::existingReaderConfig() const { return m_readerConfig; }
+EthernetSettingsDialog *MainWindow::existingEthernetSettings() const { return m_ethernet; }
+SetupTagDialog *MainWindow::existingSetupTag() const { return m_setupTag; }
+
+PortSettingsDialog *MainWindow::portSettings(bool show)
+{
+    if (!m_portSet)
+        m_portSet = new PortSettingsDialog(this);
+    if (show) {
+        m_portSet->show();
+        m_portSet->raise();
+        m_portSet->activateWindow();
+    }
+    return m_portSet;
+}
+
+ReaderConfigDialog *MainWindow::readerConfig(bool show)
+{
+    if (!m_readerConfig)
+        m_readerConfig = new ReaderConfigDialog([this](const QByteArray &text, LinkRule rule) { SendToReader(text, rule); }, this);
+    if (show) {
+        m_readerConfig->show();
+        m_readerConfig->raise();
+        m_readerConfig->activateWindow();
+    }
+    return m_readerConfig;
+}
+
+SetupTagDialog *MainWindow::setupTag(bool show)
+{
+    if (!m_setupTag)
+        m_setupTag = new SetupTagDialog([this](const QByteArray &text, LinkRule rule) { SendToReader(text, rule); }, this);
+    if (show) {
+        m_setupTag->show();
+        m_setupTag->raise();
+        m_setupTag->activateWindow();
+    }
+    return m_setupTag;
+}
+
+EthernetSettingsDialog *MainWindow::ethernetSettings(bool show)
+{
+    if (!m_ethernet)
+        m_ethernet = new EthernetSettingsDialog([this](const QByteArray &text, LinkRule rule) { SendToReader(text, rule); }, this);
+    if (show) {
+        m_ethernet->show();
+        m_ethernet->raise();
+        m_ethernet->activateWindow();
+    }
+    return m_ethernet;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the main window ends the program; the dialogs close with it, so
+    // the ones that keep files write them now.
+    const QList<QWidget *> dialogs{m_portSet, m_readerConfig, m_setupTag, m_ethernet};
+    for (QWidget *dialog : dialogs) {
+        if (dialog) {
+            dialog->hide(); // a hidden dialog closes without asking again
+            dialog->close();
+        }
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+// ---- link ----------------------------------------------------------------------
+
+LinkParams MainWindow::linkParams()
+{
+    PortSettingsDialog *dialog = portSettings(false);
+    return LinkParams{dialog->Combo5->currentText(), dialog->Combo1->currentText(), dialog->IPAddress->text(),
+                      dialog->PortNumber->text()};
+}
+
+void MainWindow::setStatus(const QString &text)
+{
+    Connect_Error->setText(text);
+    Connect_Error->setCursorPosition(0);
+}
+
+void MainWindow::Command1_Click()
+{
+    if (Command1->text() == QLatin1String("Connect")) {
+        if (m_link->openLink())
+            Command1->setText(QStringLiteral("Disconnect"));
+    } else {
+        m_link->closeLink();
+        Command1->setText(QStringLiteral("Connect"));
+    }
+}
+
+void MainWindow::SendToReader(const QByteArray &text, LinkRule rule)
+{
+    m_link->send(text, rule);
+}
+
+void MainWindow::SendToReader(const QString &text, LinkRule rule)
+{
+    const auto bytes = toBytes(text);
+    if (!bytes) {
+        setStatus(tr("Not sent: %1 is not an 8-bit character").arg(firstWideCharacter(text)));
+        return;
+    }
+    SendToReader(*bytes, rule);
+}
+
+// ---- receiving -----------------------------------------------------------------
+
+void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
+{
+    if (!text.isEmpty()) {
+        const int r = MSFlexGrid1->rows();
+        if (r > 4)
+            MSFlexGrid1->setTopRow(r - 3);
+        MSFlexGrid1->addRow(text, firstArrivalMs);
+        DecodeConfigReply(text);
+    }
+    m_lastBurstBytes = text.size();
+    ++m_burstCount;
+    // The counters follow at the grid's pace: at once after a quiet spell, in
+    // batches while a stream is being cut into full bursts.
+    if (!m_counterTimer.isActive()) {
+        const qint64 since = m_sinceCounters.elapsed();
+        if (since >= 50)
+            showCounters();
+        else
+            m_counterTimer.start(int(50 - since));
+    }
+}
+
+void MainWindow::showCounters()
+{
+    m_sinceCounters.restart();
+    Text7->setText(QString::number(m_lastBurstBytes));
+    Receive_Count->setText(QString::number(m_burstCount));
+}
+
+void MainWindow::DecodeConfigReply(const QByteArray &receivedText)
+{
+    const std::optional<DecodedConfig> decoded = decodeConfigReply(receivedText);
+    if (!decoded)
+        return;
+    selectMode(decoded->mode);
+    // A dialog that does not exist is created hidden; its opening asks the
+    // reader once more, and this reply fills it.
+    readerConfig(false)->applyReply(*decoded);
+}
+
+void MainWindow::Command9_Click()
+{
+    MSFlexGrid1->clear();
+    MSFlexGrid1->setRows(1);
+    MSFlexGrid1->setFormatString(QStringLiteral("<HEX|<ASCII"));
+}
+
+// ---- test commands -------------------------------------------------------------
+
+void MainWindow::Command3_Click() { SendToReader(QByteArrayLiteral("G"), LinkRule::TcpFirst); }
+void MainWindow::Command4_Click() { SendToReader(QByteArrayLiteral("N"), LinkRule::TcpFirst); }
+void MainWindow::Command6_Click() { SendToReader(QByteArrayLiteral("F"), LinkRule::TcpFirst); }
+void MainWindow::S_Click() { SendToReader(QByteArrayLiteral("S"), LinkRule::TcpFirst); }
+void MainWindow::Command8_Click() { SendToReader(QByteArrayLiteral("LON"), LinkRule::TcpFirst); }
+void MainWindow::Command10_Click() { SendToReader(QByteArrayLiteral("LOFF"), LinkRule::BothLinks); }
+void MainWindow::Command7_Click() { SendToReader(QByteArrayLiteral("A"), LinkRule::TcpFirst); }
+void MainWindow::ButH_Click() { SendToReader(QByteArrayLiteral("H"), LinkRule::BothLinks); }
+
+// ---- modes of operation --------------------------------------------------------
+
+void MainWindow::selectMode(ReaderMode mode)
+{
+    m_mode = mode;
+    QRadioButton *const options[] = {OptStandard, OptEnhanced, OptTrack, OptUniversal};
+    options[int(mode)]->setChecked(true); // the group clears the other three
+    const ModeButtons &row = modeButtons(mode);
+    Command7->setVisible(row.Command7);
+    Command8->setVisible(row.Command8);
+    Command10->setVisible(row.Command10);
+    ButH->setVisible(row.ButH);
+}
+
+void MainWindow::OptStandard_Click() { selectMode(ReaderMode::Standard); }
+void MainWindow::OptEnhanced_Click() { selectMode(ReaderMode::Enhanced); }
+void MainWindow::OptTrack_Click() { selectMode(ReaderMode::Track); }
+void MainWindow::OptUniversal_Click() { selectMode(ReaderMode::Universal); }
+
+// ---- tag data ------------------------------------------------------------------
+
+void MainWindow::Text6_Change()
+{
+    Text5->setText(QString::number(tagTextByteCount(Text6->text())));
+}
+
+void MainWindow::ChkMini_Click()
+{
+    if (ChkMini->isChecked()) {
+        Text6->setMaxLength(5);
+        if (Text6->text().size() > 5)
+            Text6->setText(Text6->text().left(5));
+    } else {
+        Text6->setMaxLength(32767);
+    }
+}
+
+void MainWindow::Command17_Click()
+{
+    const auto data = toBytes(Text6->text());
+    const auto code = toBytes(CmboInterval->currentText());
+    if (!ChkMini->isChecked()) {
+        Text5->setText(QString::number(tagTextByteCount(Text6->text())));
+        if (!data || !code) {
+            setStatus(tr("Not written: %1 is not an 8-bit character")
+                          .arg(firstWideCharacter(!data ? Text6->text() : CmboInterval->currentText())));
+            return;
+        }
+        const auto command = buildTagWriteCommand(*data, *code);
+        if (!command) {
+            setStatus(tr("Not written: %1 bytes of data; the write command carries at most %2")
+                          .arg(tagDataByteCount(*data))
+                          .arg(MaxTagWriteBytes));
+            return;
+        }
+        SendToReader(*command, LinkRule::TcpFirst);
+        return;
+    }
+    if (!data || !code) {
+        setStatus(tr("Not written: %1 is not an 8-bit character")
+                      .arg(firstWideCharacter(!data ? Text6->text() : CmboInterval->currentText())));
+        return;
+    }
+    const auto command = buildShortTagWriteCommand(*data, *code);
+    if (!command) {
+        setStatus(tr("Not written: %1 characters are too many for the short form").arg(data->size()));
+        return;
+    }
+    SendToReader(*command, LinkRule::TcpFirst);
+}
+
+} // namespace zanto

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "link/readerlink.h"
+#include "protocol/configstring.h"
+#include "protocol/linkrules.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMessageBox;
+class QPushButton;
+class QRadioButton;
+
+namespace zanto {
+
+class EthernetSettingsDialog;
+class PortSettingsDialog;
+class ReaderConfigDialog;
+class ReceivedGrid;
+class ReceivePipeline;
+class SetupTagDialog;
+
+// The main window: the link button and status line, the received-data grid
+// with its counters, the test command buttons and modes of operation, the tag
+// data write, and the menus that open the four dialogs. Every command of every
+// window leaves through SendToReader(); everything received comes back through
+// the receive pipeline.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    static QString aboutText();
+
+    // The one send operation: the text, one CR, on the link(s) the rule picks.
+    void SendToReader(const QByteArray &text, LinkRule rule);
+    void SendToReader(const QString &text, LinkRule rule);
+
+    // Dialogs are single instances created on first use. show=false creates
+    // one without showing it (the link reading the port settings, the decoder
+    // filling the configuration).
+    PortSettingsDialog *portSettings(bool show);
+    ReaderConfigDialog *readerConfig(bool show);
+    SetupTagDialog *setupTag(bool show);
+    EthernetSettingsDialog *ethernetSettings(bool show);
+    // The dialogs as they are now, without creating any.
+    PortSettingsDialog *existingPortSettings() const;
+    ReaderConfigDialog *existingReaderConfig() const;
+    EthernetSettingsDialog *existingEthernetSettings() const;
+    SetupTagDialog *existingSetupTag() const;
+
+    ReaderLink *link() const { return m_link; }
+    ReceivePipeline *pipeline() const { return m_pipeline; }
+    qint64 burstCount() const { return m_burstCount; }
+    ReaderMode currentMode() const { return m_mode; }
+
+    // Handlers, named after their controls.
+    void Command1_Click();
+    void Command9_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command6_Click();
+    void S_Click();
+    void Command8_Click();
+    void Command10_Click();
+    void Command7_Click();
+    void ButH_Click();
+    void Command17_Click();
+    void ChkMini_Click();
+    void Text6_Change();
+    void OptStandard_Click();
+    void OptEnhanced_Click();
+    void OptTrack_Click();
+    void OptUniversal_Click();
+    void selectMode(ReaderMode mode);
+    void mnuAbout_Click();
+
+    // Called with every non-empty burst, whole.
+    void DecodeConfigReply(const QByteArray &receivedText);
+
+    // Controls, by their names.
+    QPushButton *Command1;
+    QLineEdit *Connect_Error;
+    QLineEdit *Text1;
+    ReceivedGrid *MSFlexGrid1;
+    QLineEdit *Receive_Count;
+    QLineEdit *Text7;
+    QPushButton *Command9;
+    QGroupBox *Frame6;
+    QRadioButton *OptStandard;
+    QRadioButton *OptEnhanced;
+    QRadioButton *OptTrack;
+    QRadioButton *OptUniversal;
+    QPushButton *Command3;
+    QPushButton *Command4;
+    QPushButton *Command6;
+    QPushButton *S;
+    QPushButton *Command8;
+    QPushButton *Command10;
+    QPushButton *Command7;
+    QPushButton *ButH;
+    QPushButton *Command17;
+    QLabel *Label1;
+    QLineEdit *Text6;
+    QComboBox *CmboInterval;
+    QLineEdit *Text5;
+    QCheckBox *ChkMini;
+    QLabel *DroppedRows;
+
+    QMenu *mnuSettings;
+    QAction *mnuPortSettings;
+    QMenu *mnuReaderConfig;
+    QAction *mnuConfigReader;
+    QAction *mnuConfigureSetupTag;
+    QAction *mnuEthernet;
+    QMenu *mnuHelp;
+    QAction *mnuAbout;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    void Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs);
+    void showCounters();
+    LinkParams linkParams();
+    void setStatus(const QString &text);
+
+    ReaderLink *m_link;
+    ReceivePipeline *m_pipeline;
+    QPointer<PortSettingsDialog> m_portSet;
+    QPointer<ReaderConfigDialog> m_readerConfig;
+    QPointer<SetupTagDialog> m_setupTag;
+    QPointer<EthernetSettingsDialog> m_ethernet;
+    QPointer<QMessageBox> m_about;
+    ReaderMode m_mode = ReaderMode::Standard;
+    qint64 m_burstCount = 0;
+    qsizetype m_lastBurstBytes = 0;
+    QTimer m_counterTimer;
+    QElapsedTimer m_sinceCounters;
+};
+
+} // namespace zanto

@@ -1,0 +1,54 @@
+#include "commands/setuptagdialog.h"
+
+#include "platform/twips.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QPushButton>
+
+namespace zanto {
+
+SetupTagDialog::SetupTagDialog(SendFunction send, QWidget *parent)
+    : QDialog(parent)
+    , m_send(std::move(send))
+{
+    setObjectName(QStringLiteral("readwritesetuptag"));
+    setWindowTitle(QStringLiteral("Read/Write Setup Tag"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twips(4680), twips(2205));
+
+    frame4 = new QGroupBox(QStringLiteral("Setup Tags"), this);
+    frame4->setObjectName(QStringLiteral("frame4"));
+    placeTwips(frame4, 0, 0, 4575, 2055);
+
+    Command5 = new QPushButton(QStringLiteral("Write setup tag (With_Act_Config)"), frame4);
+    Command5->setObjectName(QStringLiteral("Command5"));
+    placeTwips(Command5, 120, 240, 4335, 735);
+
+    Command11 = new QPushButton(QStringLiteral("Read setup tag,M"), frame4);
+    Command11->setObjectName(QStringLiteral("Command11"));
+    placeTwips(Command11, 120, 1080, 4335, 855);
+
+    // The read button comes first in the keyboard order, though it stands below.
+    setTabOrder(Command11, Command5);
+
+    connect(Command11, &QPushButton::clicked, this, &SetupTagDialog::Command11_Click);
+    connect(Command5, &QPushButton::clicked, this, &SetupTagDialog::Command5_Click);
+}
+
+void SetupTagDialog::Command11_Click()
+{
+    m_send(QByteArrayLiteral("M"), LinkRule::TcpFirst);
+}
+
+void SetupTagDialog::Command5_Click()
+{
+    m_send(QByteArrayLiteral("K"), LinkRule::TcpFirst);
+}
+
+void SetupTagDialog::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+}
+
+} // namespace zanto

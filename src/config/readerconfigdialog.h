@@ -1,0 +1,87 @@
+#pragma once
+
+#include "link/sendtoreader.h"
+#include "protocol/configstring.h"
+
+#include <QDialog>
+#include <QTimer>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace zanto {
+
+// "Configure Reader": the reader's configuration as twelve editable texts, the
+// read request, the write command, and configuration files named after the
+// reader. One shared instance; the decoder fills it whether it is shown or not.
+class ReaderConfigDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // Creating the dialog runs its opening steps: the mode rule, then the read
+    // request.
+    explicit ReaderConfigDialog(SendFunction send, QWidget *parent = nullptr);
+    ~ReaderConfigDialog() override;
+
+    // The twelve texts now (8-bit: a character outside 8 bits comes out as '?'
+    // here; the send and file paths refuse such texts before they get this far).
+    ConfigFields fields() const;
+    QString fieldText(ConfigField field) const;
+    void setFieldText(ConfigField field, const QByteArray &text);
+    void setFieldText(ConfigField field, const QString &text);
+    QWidget *fieldControl(ConfigField field) const;
+
+    // A decoded configuration reply: Mode, the mode rule, then the fields the
+    // reply carries, in that order.
+    void applyReply(const DecodedConfig &decoded);
+
+    void Mode_Click();
+    void ReadConfig_Click();
+    void SendConfig_Click();
+    void WriteToFile_Click();
+    void LoadFile_Click();
+    void TmrWait_Timer();
+
+    // The one-line message under the buttons (file and send problems).
+    QString problemText() const;
+    QString directory() const { return m_directory; }
+    void refreshFileList();
+
+    QComboBox *Mode;
+    QLineEdit *ReaderName;
+    QComboBox *BaudRate;
+    QComboBox *RS485Mode;
+    QComboBox *Frequency;
+    QLineEdit *TermChar;
+    QLineEdit *HeadChar;
+    QComboBox *StringLength;
+    QLineEdit *HandShake;
+    QComboBox *Heartbeat;
+    QComboBox *TagsToRead;
+    QComboBox *ReadRange;
+    QPushButton *SendConfig;
+    QPushButton *ReadConfig;
+    QPushButton *WriteToFile;
+    QPushButton *LoadFile;
+    QListWidget *File1;
+    QLabel *Problem;
+    QTimer TmrWait;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override { close(); }
+
+private:
+    void Form_Load();
+    void showProblem(const QString &text, QWidget *field = nullptr);
+
+    SendFunction m_send;
+    QString m_directory;
+    QString m_pendingFileName; // the file the armed timer will write
+};
+
+} // namespace zanto

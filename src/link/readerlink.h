@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+#include "protocol/linkrules.h"
+
+#include <QObject>
+#include <functional>
+
+namespace zanto {
+
+// The link parameters as the Port Settings dialog shows them at this moment.
+struct LinkParams {
+    QString portText;   // "TCP/IP" or a serial port
+    QString baudText;
+    QString ipAddress;
+    QString portNumber;
+    bool isTcp() const { return portText == QLatin1String("TCP/IP"); }
+};
+
+// The reader link: the serial port and the TCP client, opening and closing them
+// as the connect button asks, the one send operation under the link rules, and
+// every byte received on either link handed on through received(). Status texts
+// go out through status().
+class ReaderLink : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ReaderLink(std::function<LinkParams()> params, QObject *parent = nullptr);
+
+    // Opens the link the parameters select. True when the connect button should
+    // now read "Disconnect".
+    bool openLink();
+    // Closes the link the parameters select now (not necessarily the one opened).
+    void closeLink();
+
+    // Sends the text and one CR under the rule. Returns false when a chosen link
+    // refused the frame (its error text has gone to status()).
+    bool send(const QByteArray &text, LinkRule rule);
+
+    bool tcpConnected() const { return Winsock1.state() == TcpClient::Connected; }
+    bool serialOpen() const { return MSComm1.portOpen(); }
+
+    SerialPort MSComm1;
+    TcpClient Winsock1;
+
+    // Largest piece handed on at once; a huge arrival becomes several pieces.
+    static constexpr qsizetype ReadChunk = 256 * 1024;
+
+Q_SIGNALS:
+    void status(const QString &text);
+    // Bytes received on either link, possibly none (an event without data).
+    void received(const QByteArray &bytes);
+
+private:
+    void MSComm1_OnComm();
+    void Winsock1_DataArrival();
+    void Winsock1_Connect();
+    void Winsock1_Close();
+    void Winsock1_Error(const QString &description);
+
+    std::function<LinkParams()> m_params;
+    QString m_serialPortText;
+};
+
+} // namespace zanto

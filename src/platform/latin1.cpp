@@ -1,0 +1,35 @@
+#include "platform/latin1.h"
+
+namespace zanto {
+
+bool isEightBit(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> toBytes(const QString &text)
+{
+    if (!isEightBit(text))
+        return std::nullopt;
+    return text.toLatin1();
+}
+
+QString fromBytes(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+QString firstWideCharacter(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    }
+    return {};
+}
+
+} // namespace zanto

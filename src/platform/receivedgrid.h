@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/receivedmodel.h"
+
+#include <QElapsedTimer>
+#include <QTableView>
+#include <QTimer>
+
+namespace zanto {
+
+// The received-data grid: a header row ("HEX", "ASCII") and one row per burst.
+// Row numbers count the header as row 0, as the receive pipeline expects.
+// Appended rows reach the view in batches at most about 20 times a second; a
+// row that comes after a quiet spell shows at once.
+class ReceivedGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    static constexpr quint64 DefaultByteBudget = quint64(256) * 1024 * 1024;
+    static constexpr int BatchIntervalMs = 50;
+
+    explicit ReceivedGrid(QWidget *parent = nullptr);
+
+    ReceivedModel *receivedModel() const { return m_model; }
+
+    // Row count, header row included.
+    int rows() const;
+    void setRows(int rows);
+    // The first visible row (header = row 0, so data rows start at 1).
+    void setTopRow(int row);
+    int topRow() const;
+    void setColWidth(int column, int twips);
+    int colWidth(int column) const;
+    void setFormatString(const QString &format);
+    void addRow(const QByteArray &bytes, qint64 arrivalMs);
+    // Clears every cell, the header included.
+    void clear();
+
+    void setByteBudget(quint64 bytes) { m_budget = bytes; }
+    quint64 droppedRows() const { return m_dropped; }
+    // Announces pending rows now instead of at the next batch.
+    void flush();
+
+    QByteArray linesForRows(const QList<int> &rows, const QByteArray &lineEnd) const;
+    QList<int> selectedRowNumbers() const;
+    void copySelection() const;
+    // Writes the selected rows (all rows when none is selected) to a file.
+    QString saveRows(const QString &path) const;
+
+Q_SIGNALS:
+    void rowsDropped(quint64 total);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void scheduleFlush();
+
+    ReceivedModel *m_model;
+    QTimer m_batchTimer;
+    QElapsedTimer m_sinceFlush;
+    quint64 m_budget = DefaultByteBudget;
+    quint64 m_dropped = 0;
+    int m_pendingTopRow = -1;
+};
+
+} // namespace zanto

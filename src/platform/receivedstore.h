@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <deque>
+#include <memory>
+
+namespace zanto {
+
+// The received rows' bytes, kept once: packed one after another in large
+// chunks, with a small index entry per row (where, how long, when its first byte
+// arrived). Rows leave from the front only, so a chunk is freed as soon as its
+// last row is gone. The per-row cost beyond the bytes is one index entry.
+class ReceivedStore
+{
+public:
+    struct Row {
+        const char *data = nullptr;
+        qsizetype size = 0;
+        qint64 arrivalMs = 0;
+        QByteArray bytes() const { return QByteArray(data, size); }
+    };
+
+    static constexpr qsizetype ChunkSize = 4 * 1024 * 1024;
+
+    void append(const char *data, qsizetype size, qint64 arrivalMs);
+    void append(const QByteArray &bytes, qint64 arrivalMs) { append(bytes.constData(), bytes.size(), arrivalMs); }
+    qsizetype rowCount() const { return qsizetype(m_rows.size()); }
+    Row row(qsizetype index) const;
+    // Removes the first n rows (all when n exceeds the count).
+    void dropFront(qsizetype n);
+    void dropBack(qsizetype n);
+    void clear();
+    // Bytes held by the rows.
+    quint64 bytes() const { return m_bytes; }
+    // Rows to drop from the front so that the rows' bytes fit the budget.
+    qsizetype rowsOverBudget(quint64 budget) const;
+    // Memory held beyond the rows' own bytes (index and unused chunk space).
+    quint64 overheadBytes() const;
+
+private:
+    struct Entry {
+        quint32 chunk;  // sequence number of the chunk holding the bytes
+        quint32 offset; // within the chunk
+        quint32 size;
+        qint64 arrivalMs;
+    };
+    struct Chunk {
+        std::unique_ptr<char[]> data;
+        qsizetype capacity = 0;
+        qsizetype used = 0;
+    };
+
+    void freeUnusedChunks();
+
+    std::deque<Entry> m_rows;
+    std::deque<Chunk> m_chunks;
+    quint32 m_firstChunkSeq = 0;
+    quint64 m_bytes = 0;
+};
+
+} // namespace zanto

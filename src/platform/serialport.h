@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+namespace zanto {
+
+// The reader's serial link. The settings string ("9600,n,8,1") and the port text
+// are applied before the port opens; received bytes are announced by onComm()
+// and taken with input() in bounded chunks; a read or resource error (adapter
+// unplugged, far end of a pty closed) closes the port at once and is reported
+// once by lost().
+class SerialPort : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialPort(QObject *parent = nullptr);
+
+    // The device a port text names: a number n is the platform's n-th serial
+    // device, a device path is taken as it stands; anything else names none.
+    static QString deviceForPortText(const QString &portText);
+
+    // Parses and keeps "baud,parity,data,stop"; false when it is not usable.
+    bool setSettings(const QString &settings);
+    // Opens the device the port text names with the kept settings. On failure
+    // the port stays closed and errorString() says why.
+    bool open(const QString &portText);
+    void close();
+    bool portOpen() const;
+    QString errorString() const { return m_error; }
+
+    // Writes the whole frame; false (with errorString()) when the port refuses it.
+    bool output(const QByteArray &bytes);
+    // Takes the bytes waiting now, at most maxBytes of them.
+    QByteArray input(qsizetype maxBytes);
+    qint64 bytesWaiting() const;
+
+    static constexpr qint64 ReadBufferLimit = 1 << 20;
+
+Q_SIGNALS:
+    void onComm();
+    void lost(const QString &why);
+
+private:
+    void handleError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    bool m_settingsValid = false;
+    qint32 m_baud = 9600;
+    QSerialPort::Parity m_parity = QSerialPort::NoParity;
+    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    QString m_error;
+};
+
+} // namespace zanto

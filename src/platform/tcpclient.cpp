@@ -1,0 +1,96 @@
+#include "platform/tcpclient.h"
+
+namespace zanto {
+
+TcpClient::TcpClient(QObject *parent)
+    : QObject(parent)
+{
+    m_socket.setReadBufferSize(ReadBufferLimit);
+    connect(&m_socket, &QTcpSocket::connected, this, &TcpClient::connected);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpClient::dataArrival);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpClient::handleError);
+    connect(&m_socket, &QTcpSocket::disconnected, this, &TcpClient::handleDisconnected);
+}
+
+void TcpClient::connectToReader()
+{
+    m_peerClosed = false;
+    m_failed = false;
+    m_socket.connectToHost(m_host, m_port);
+}
+
+void TcpClient::close()
+{
+    m_closing = true;
+    m_socket.abort();
+    m_closing = false;
+    m_peerClosed = false;
+    m_failed = false;
+}
+
+// The one place where the socket's states meet the numbering the link tests use.
+int TcpClient::state() const
+{
+    if (m_peerClosed)
+        return PeerClosing;
+    if (m_failed)
+        return Error;
+    switch (m_socket.state()) {
+    case QAbstractSocket::UnconnectedState:
+        return Closed;
+    case QAbstractSocket::HostLookupState:
+        return ResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        return Connected;
+    case QAbstractSocket::BoundState:
+        return Open;
+    case QAbstractSocket::ListeningState:
+        return Listening;
+    case QAbstractSocket::ClosingState:
+        return PeerClosing;
+    }
+    return Closed;
+}
+
+bool TcpClient::sendData(const QByteArray &bytes)
+{
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
+        return false;
+    return m_socket.write(bytes) == bytes.size();
+}
+
+QByteArray TcpClient::getData(qsizetype maxBytes)
+{
+    return m_socket.read(maxBytes);
+}
+
+qint64 TcpClient::bytesWaiting() const
+{
+    return m_socket.bytesAvailable();
+}
+
+void TcpClient::handleError(QAbstractSocket::SocketError error)
+{
+    if (m_closing)
+        return;
+    // The reader ending the connection is its own event, not an error.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    m_failed = true;
+    Q_EMIT this->error(m_socket.errorString());
+}
+
+void TcpClient::handleDisconnected()
+{
+    if (m_closing || m_failed)
+        return;
+    m_peerClosed = true;
+    // Whatever the reader sent before it closed is still waiting to be taken.
+    if (m_socket.bytesAvailable() > 0)
+        Q_EMIT dataArrival();
+    Q_EMIT closed();
+}
+
+} // namespace zanto

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTcpSocket>
+
+namespace zanto {
+
+// The reader's TCP link, always the client side. state() keeps the numbering
+// the rest of the tool tests against (7 = connected); connected(), closed(),
+// error() and dataArrival() are its events. closed() is only the reader ending
+// the connection, never the tool's own close().
+class TcpClient : public QObject
+{
+    Q_OBJECT
+public:
+    enum State {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectionPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        PeerClosing = 8,
+        Error = 9,
+    };
+
+    explicit TcpClient(QObject *parent = nullptr);
+
+    void setRemoteHost(const QString &host) { m_host = host; }
+    void setRemotePort(quint16 port) { m_port = port; }
+    QString remoteHost() const { return m_host; }
+    quint16 remotePort() const { return m_port; }
+
+    void connectToReader();
+    void close();
+    int state() const;
+
+    // Hands the whole frame to the socket; false (with errorString()) when the
+    // socket refuses it.
+    bool sendData(const QByteArray &bytes);
+    QByteArray getData(qsizetype maxBytes);
+    qint64 bytesWaiting() const;
+    QString errorString() const { return m_socket.errorString(); }
+
+    static constexpr qint64 ReadBufferLimit = 1 << 20;
+
+Q_SIGNALS:
+    void connected();
+    void closed();
+    void error(const QString &description);
+    void dataArrival();
+
+private:
+    void handleError(QAbstractSocket::SocketError error);
+    void handleDisconnected();
+
+    QTcpSocket m_socket;
+    QString m_host;
+    quint16 m_port = 0;
+    bool m_peerClosed = false;
+    bool m_failed = false;
+    bool m_closing = false;
+};
+
+} // namespace zanto

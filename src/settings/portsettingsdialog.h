@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace zanto {
+
+// "Port Settings": which link, the baud rate, the reader's IP address and TCP
+// port. What the controls show is in force at once; settings1.ini in the
+// working directory keeps them between runs (read on creation, written on close).
+class PortSettingsDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit PortSettingsDialog(QWidget *parent = nullptr);
+
+    QString settingsPath() const;
+    // The last file problem, shown on the dialog; empty when there was none.
+    QString fileProblem() const;
+
+    QComboBox *Combo5;
+    QComboBox *Combo1;
+    QLineEdit *IPAddress;
+    QLineEdit *PortNumber;
+    QListWidget *File1;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *FileStatus;
+
+    // Writes settings1.ini now; returns the problem, empty on success.
+    QString Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override { close(); }
+
+private:
+    void Form_Load();
+    void reportProblem(const QString &problem);
+
+    QString m_directory;
+    bool m_warnedOnClose = false;
+    QString m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort;
+};
+
+} // namespace zanto
