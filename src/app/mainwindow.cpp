@@ -62,7 +62,6 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_counterTimer.setSingleShot(true);
     connect(&m_counterTimer, &QTimer::timeout, this, &MainWindow::showCounters);
-    m_sinceCounters.start();
 
     Form_Load();
 }
@@ -388,7 +387,7 @@ void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
     // The counters follow at the grid's pace: at once after a quiet spell, in
     // batches while a stream is being cut into full bursts.
     if (!m_counterTimer.isActive()) {
-        const qint64 since = m_sinceCounters.elapsed();
+        const qint64 since = m_sinceCounters.isValid() ? m_sinceCounters.elapsed() : 50;
         if (since >= 50)
             showCounters();
         else

@@ -87,7 +87,6 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_batchTimer.setSingleShot(true);
     connect(&m_batchTimer, &QTimer::timeout, this, &ReceivedGrid::flush);
-    m_sinceFlush.start();
 }
 
 int ReceivedGrid::rows() const
@@ -152,7 +151,7 @@ void ReceivedGrid::scheduleFlush()
 {
     if (m_batchTimer.isActive())
         return;
-    const qint64 since = m_sinceFlush.elapsed();
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : BatchIntervalMs;
     if (since >= BatchIntervalMs)
         flush();
     else

@@ -50,7 +50,8 @@ QVariant ReceivedModel::data(const QModelIndex &index, int role) const
         return visibleText(displayText(bytes, PaintedBytes));
     case Qt::ToolTipRole: {
         const QString when = QDateTime::fromMSecsSinceEpoch(row.arrivalMs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-        QString tip = tr("Arrived %1, %n byte(s)", nullptr, int(row.size)).arg(when);
+        QString tip = row.size == 1 ? tr("Arrived %1, 1 byte").arg(when)
+                                    : tr("Arrived %1, %2 bytes").arg(when).arg(row.size);
         const QString text = visibleText(displayText(bytes));
         for (qsizetype i = 0; i < text.size(); i += 100)
             tip += QLatin1Char('\n') + text.mid(i, 100);

@@ -151,7 +151,9 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError)
         return;
-    if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && m_port.isOpen()) {
+    const bool lineGone = error == QSerialPort::ReadError || error == QSerialPort::WriteError
+        || error == QSerialPort::ResourceError;
+    if (lineGone && m_port.isOpen()) {
         // Qt keeps raising the read error in a tight loop until the port is
         // closed (a pty whose far end closed), so close it here, at once, and
         // report the loss a single time.

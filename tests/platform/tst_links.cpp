@@ -1,0 +1,202 @@
+// The serial port and the TCP client as the rest of the tool relies on them.
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+#include "support/loopbackreader.h"
+#include "support/ptypair.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace zanto;
+
+class TestLinks : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void portTextNamesDevice_data();
+    void portTextNamesDevice();
+    void settingsString_data();
+    void settingsString();
+    void serialCarriesEveryByteBothWays();
+    void badBaudLeavesPortClosed();
+    void farEndClosedClosesPortOnce();
+    void tcpStatesAndEvents();
+    void tcpRefusedIsAnError();
+    void tcpOwnCloseIsNoCloseEvent();
+};
+
+void TestLinks::portTextNamesDevice_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("first port") << "1" << "/dev/ttyS0";
+    QTest::newRow("24th port") << "24" << "/dev/ttyS23";
+    QTest::newRow("usb adapter path") << "/dev/ttyUSB0" << "/dev/ttyUSB0";
+    QTest::newRow("by-id path") << "/dev/serial/by-id/usb-x" << "/dev/serial/by-id/usb-x";
+    QTest::newRow("zero") << "0" << "";
+    QTest::newRow("negative") << "-1" << "";
+    QTest::newRow("lower-case tcp") << "tcp/ip" << "";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("beyond 16 bits") << "70000" << "";
+    QTest::newRow("plain file is no device") << "CMakeCache.txt" << "";
+}
+
+void TestLinks::portTextNamesDevice()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, device);
+    QCOMPARE(SerialPort::deviceForPortText(text), device);
+}
+
+void TestLinks::settingsString_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("9600") << "9600,n,8,1" << true;
+    QTest::newRow("115200") << "115200,n,8,1" << true;
+    QTest::newRow("not a number") << "fast,n,8,1" << false;
+    QTest::newRow("empty baud") << ",n,8,1" << false;
+    QTest::newRow("negative") << "-9600,n,8,1" << false;
+    QTest::newRow("zero") << "0,n,8,1" << false;
+    QTest::newRow("blank inside") << "96 00,n,8,1" << false;
+    QTest::newRow("leading blank") << " 9600,n,8,1" << false;
+    QTest::newRow("comma in baud") << "9600,1,n,8,1" << false;
+}
+
+void TestLinks::settingsString()
+{
+    QFETCH(QString, settings);
+    QFETCH(bool, usable);
+    SerialPort port;
+    QCOMPARE(port.setSettings(settings), usable);
+}
+
+void TestLinks::serialCarriesEveryByteBothWays()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    SerialPort port;
+    QVERIFY(port.setSettings(QStringLiteral("9600,n,8,1")));
+    QVERIFY2(port.open(pty.linkPath()), qPrintable(port.errorString()));
+    QVERIFY(port.portOpen());
+
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    QVERIFY(port.output(all));
+    QCOMPARE(pty.readAtLeast(all.size()), all);
+
+    QSignalSpy comm(&port, &SerialPort::onComm);
+    QVERIFY(pty.write(all));
+    QByteArray got;
+    QTRY_VERIFY((got += port.input(1 << 20)).size() >= all.size());
+    QCOMPARE(got, all);
+    QVERIFY(comm.count() >= 1);
+    port.close();
+    QVERIFY(!port.portOpen());
+    port.close(); // closing a closed port is harmless
+}
+
+void TestLinks::badBaudLeavesPortClosed()
+{
+    PtyPair pty;
+    SerialPort port;
+    QVERIFY(!port.setSettings(QStringLiteral("abc,n,8,1")));
+    QVERIFY(!port.open(pty.linkPath()));
+    QVERIFY(!port.portOpen());
+}
+
+void TestLinks::farEndClosedClosesPortOnce()
+{
+    PtyPair pty;
+    SerialPort port;
+    QVERIFY(port.setSettings(QStringLiteral("9600,n,8,1")));
+    QVERIFY(port.open(pty.linkPath()));
+    QSignalSpy lost(&port, &SerialPort::lost);
+    QSignalSpy comm(&port, &SerialPort::onComm);
+    pty.write("AB");
+    QTRY_VERIFY(port.bytesWaiting() > 0 || comm.count() > 0);
+    pty.closeMaster();
+    QTRY_COMPARE(lost.count(), 1);
+    QVERIFY(!port.portOpen());
+    // No storm of errors or events once the port is closed.
+    const int events = comm.count();
+    QTest::qWait(200);
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(comm.count() <= events + 1);
+}
+
+void TestLinks::tcpStatesAndEvents()
+{
+    LoopbackReader reader;
+    TcpClient client;
+    QCOMPARE(client.state(), int(TcpClient::Closed));
+    client.setRemoteHost(QStringLiteral("127.0.0.1"));
+    client.setRemotePort(reader.port());
+    QSignalSpy connected(&client, &TcpClient::connected);
+    QSignalSpy closed(&client, &TcpClient::closed);
+    QSignalSpy errors(&client, &TcpClient::error);
+    QSignalSpy data(&client, &TcpClient::dataArrival);
+    client.connectToReader();
+    QVERIFY(client.state() != int(TcpClient::Connected));
+    QTRY_COMPARE(connected.count(), 1);
+    QCOMPARE(client.state(), int(TcpClient::Connected));
+    QVERIFY(reader.waitForClient());
+
+    QVERIFY(client.sendData(QByteArray("L\r", 2)));
+    QVERIFY(reader.waitForBytes(2));
+    QCOMPARE(reader.received(), QByteArray("L\r"));
+
+    reader.send("bye");
+    reader.disconnectClient();
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(errors.count(), 0); // the reader closing is no error
+    QCOMPARE(client.state(), int(TcpClient::PeerClosing));
+    QVERIFY(data.count() >= 1);
+    QCOMPARE(client.getData(100), QByteArray("bye"));
+    QVERIFY(!client.sendData("x"));
+    client.close();
+    QCOMPARE(client.state(), int(TcpClient::Closed));
+}
+
+void TestLinks::tcpRefusedIsAnError()
+{
+    quint16 unusedPort;
+    {
+        LoopbackReader gone;
+        unusedPort = gone.port();
+    }
+    TcpClient client;
+    client.setRemoteHost(QStringLiteral("127.0.0.1"));
+    client.setRemotePort(unusedPort);
+    QSignalSpy errors(&client, &TcpClient::error);
+    QSignalSpy closed(&client, &TcpClient::closed);
+    client.connectToReader();
+    QTRY_COMPARE(errors.count(), 1);
+    QVERIFY(!errors.first().first().toString().isEmpty());
+    QCOMPARE(client.state(), int(TcpClient::Error));
+    QCOMPARE(closed.count(), 0);
+    client.close();
+    QCOMPARE(client.state(), int(TcpClient::Closed));
+}
+
+void TestLinks::tcpOwnCloseIsNoCloseEvent()
+{
+    LoopbackReader reader;
+    TcpClient client;
+    client.setRemoteHost(QStringLiteral("127.0.0.1"));
+    client.setRemotePort(reader.port());
+    QSignalSpy connected(&client, &TcpClient::connected);
+    QSignalSpy closed(&client, &TcpClient::closed);
+    QSignalSpy errors(&client, &TcpClient::error);
+    client.connectToReader();
+    QTRY_COMPARE(connected.count(), 1);
+    client.close();
+    QTest::qWait(50);
+    QCOMPARE(closed.count(), 0);
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(client.state(), int(TcpClient::Closed));
+}
+
+QTEST_GUILESS_MAIN(TestLinks)
+#include "tst_links.moc"

@@ -1,0 +1,176 @@
+// The received-data grid: rows keep their bytes once, columns are made on
+// demand, old rows go when the byte budget is passed, and copies give the raw
+// characters.
+#include "platform/receivedgrid.h"
+#include "platform/twips.h"
+#include "support/testdir.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QTest>
+
+using namespace zanto;
+
+class TestReceivedGrid : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cellsFromBytes_data();
+    void cellsFromBytes();
+    void budgetDropsOldestRows();
+    void storeFreesChunksAndKeepsBytes();
+    void batchesReachTheViewTogether();
+    void rowsAndClear();
+    void copyAndSaveGiveRawCharacters();
+    void tooltipTellsTimeAndCount();
+};
+
+void TestReceivedGrid::cellsFromBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("hex");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("digits cr lf") << QByteArray("10\r\n") << " 31 30 0D 0A" << QString::fromUtf8("10\u240D\u240A");
+    QTest::newRow("single 05") << QByteArray("\x05") << " 05" << QString(QChar(0x2405));
+    QTest::newRow("zero then A") << QByteArray("\x00\x41", 2) << " 00 41" << "A";
+    QTest::newRow("only zeros") << QByteArray(3, '\0') << " 00 00 00" << "";
+    QTest::newRow("tab stays in the text") << QByteArray("a\tb") << " 61 09 62" << QString::fromUtf8("a\u2409b");
+    QTest::newRow("high bytes") << QByteArray("\x80\xFF\xE9") << " 80 FF E9" << QString::fromUtf8("\u0080\u00FF\u00E9");
+    QTest::newRow("delete") << QByteArray("\x7F") << " 7F" << QString(QChar(0x2421));
+}
+
+void TestReceivedGrid::cellsFromBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, hex);
+    QFETCH(QString, text);
+    ReceivedGrid grid;
+    QAbstractItemModelTester tester(grid.receivedModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.addRow(bytes, 0);
+    grid.flush();
+    QCOMPARE(grid.rows(), 2);
+    const QAbstractItemModel *model = grid.model();
+    QCOMPARE(model->data(model->index(0, 0)).toString(), hex);
+    QCOMPARE(model->data(model->index(0, 1)).toString(), text);
+}
+
+void TestReceivedGrid::budgetDropsOldestRows()
+{
+    ReceivedGrid grid;
+    QAbstractItemModelTester tester(grid.receivedModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.setByteBudget(1000);
+    for (int i = 0; i < 25; ++i)
+        grid.addRow(QByteArray(100, char('a' + i)), i);
+    grid.flush();
+    // 25 rows of 100 bytes in a budget of 1000: the 10 newest stay.
+    QCOMPARE(grid.rows(), 11);
+    QCOMPARE(grid.droppedRows(), quint64(15));
+    QCOMPARE(grid.receivedModel()->store().row(0).bytes(), QByteArray(100, char('a' + 15)));
+    QCOMPARE(grid.receivedModel()->store().bytes(), quint64(1000));
+    grid.addRow(QByteArray(100, 'z'), 99);
+    grid.flush();
+    QCOMPARE(grid.rows(), 11);
+    QCOMPARE(grid.droppedRows(), quint64(16));
+    QCOMPARE(grid.receivedModel()->store().row(9).bytes(), QByteArray(100, 'z'));
+}
+
+void TestReceivedGrid::storeFreesChunksAndKeepsBytes()
+{
+    ReceivedStore store;
+    const QByteArray row(32767, 'r');
+    const qsizetype perChunk = ReceivedStore::ChunkSize / row.size();
+    for (qsizetype i = 0; i < perChunk * 3; ++i)
+        store.append(row, i);
+    QCOMPARE(store.rowCount(), perChunk * 3);
+    const quint64 before = store.overheadBytes();
+    store.dropFront(perChunk * 2);
+    QCOMPARE(store.row(0).arrivalMs, perChunk * 2);
+    QCOMPARE(store.row(0).bytes(), row);
+    // Two whole chunks gone: the unused space left behind is at most one chunk.
+    QVERIFY(store.overheadBytes() < before);
+    QVERIFY(store.overheadBytes() < quint64(ReceivedStore::ChunkSize));
+    store.dropFront(1000000);
+    QCOMPARE(store.rowCount(), 0);
+    QCOMPARE(store.bytes(), quint64(0));
+    store.append("again", 1);
+    QCOMPARE(store.row(0).bytes(), QByteArray("again"));
+}
+
+void TestReceivedGrid::batchesReachTheViewTogether()
+{
+    ReceivedGrid grid;
+    QAbstractItemModelTester tester(grid.receivedModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.addRow("first", 1); // after a quiet spell: shown at once
+    QCOMPARE(grid.model()->rowCount(), 1);
+    for (int i = 0; i < 500; ++i)
+        grid.addRow(QByteArray::number(i), i);
+    // The grid counts every row at once; the view hears of them in a batch.
+    QCOMPARE(grid.rows(), 502);
+    QVERIFY(grid.model()->rowCount() < 501);
+    QTRY_COMPARE(grid.model()->rowCount(), 501);
+}
+
+void TestReceivedGrid::rowsAndClear()
+{
+    ReceivedGrid grid;
+    grid.setFormatString(QStringLiteral("<HEX|<ASCII"));
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("HEX"));
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ASCII"));
+    QCOMPARE(grid.model()->headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+             Qt::Alignment(Qt::AlignLeft));
+    grid.setFormatString(QStringLiteral(">A|^B"));
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+             Qt::Alignment(Qt::AlignRight));
+    for (int i = 0; i < 5; ++i)
+        grid.addRow("x", i);
+    QCOMPARE(grid.rows(), 6);
+    grid.setRows(3);
+    QCOMPARE(grid.rows(), 3);
+    grid.clear();
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QString());
+    grid.setRows(1);
+    QCOMPARE(grid.rows(), 1);
+    grid.setColWidth(0, 7000);
+    QCOMPARE(grid.columnWidth(0), twips(7000));
+}
+
+void TestReceivedGrid::copyAndSaveGiveRawCharacters()
+{
+    TestDir dir;
+    ReceivedGrid grid;
+    grid.addRow(QByteArray("A\tB\x00\r", 5), 0);
+    grid.addRow("second", 0);
+    grid.addRow("third", 0);
+    grid.flush();
+    const QByteArray first = " 41 09 42 00 0D\tA\tB\r";
+    QCOMPARE(grid.linesForRows({0}, "\n"), first + "\n");
+    grid.selectRow(0);
+    grid.selectionModel()->select(grid.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(grid.selectedRowNumbers(), (QList<int>{0, 2}));
+    grid.copySelection();
+    QCOMPARE(QApplication::clipboard()->text().toLatin1(), first + "\n 74 68 69 72 64\tthird\n");
+    QCOMPARE(grid.saveRows(dir.filePath(QStringLiteral("rows.txt"))), QString());
+    QCOMPARE(dir.read(QStringLiteral("rows.txt")), first + "\r\n 74 68 69 72 64\tthird\r\n");
+    grid.clearSelection();
+    QCOMPARE(grid.saveRows(dir.filePath(QStringLiteral("all.txt"))), QString());
+    QCOMPARE(dir.read(QStringLiteral("all.txt")).count("\r\n"), 3);
+    QVERIFY(!grid.saveRows(dir.filePath(QStringLiteral("no/such/dir.txt"))).isEmpty());
+}
+
+void TestReceivedGrid::tooltipTellsTimeAndCount()
+{
+    ReceivedGrid grid;
+    const qint64 when = QDateTime(QDate(2026, 12, 7), QTime(10, 20, 30, 456)).toMSecsSinceEpoch();
+    grid.addRow(QByteArray(40000, 'q'), when);
+    grid.flush();
+    const QString tip = grid.model()->data(grid.model()->index(0, 1), Qt::ToolTipRole).toString();
+    QVERIFY2(tip.startsWith(QStringLiteral("Arrived 2026-12-07 10:20:30.456, 40000 bytes")), qPrintable(tip.left(80)));
+    QCOMPARE(tip.count(QLatin1Char('q')), 40000);
+    // The painted cell is a bounded prefix, whatever the row's length.
+    QCOMPARE(grid.model()->data(grid.model()->index(0, 0)).toString().size(), ReceivedModel::PaintedBytes * 3);
+}
+
+QTEST_MAIN(TestReceivedGrid)
+#include "tst_receivedgrid.moc"
