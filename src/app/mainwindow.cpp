@@ -66,7 +66,11 @@ MainWindow::MainWindow(QWidget *parent)
     Form_Load();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The links go first, while the controls their events write to still exist.
+    delete m_link;
+}
 
 void MainWindow::buildControls()
 {
@@ -326,8 +330,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
             dialog->close();
         }
     }
+    // The dialogs have this window as their parent, so none of them keeps the
+    // program running once it is closed.
     event->accept();
-    QCoreApplication::quit();
 }
 
 // ---- link ----------------------------------------------------------------------

@@ -6,6 +6,9 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <array>
+#include <optional>
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -76,12 +79,23 @@ protected:
     void reject() override { close(); }
 
 private:
+    void buildControls();
     void Form_Load();
     void showProblem(const QString &text, QWidget *field = nullptr);
+    void clearProblem();
+    // The texts as 8-bit text, or the first field holding a character outside
+    // 8 bits (marked, with a message saying what was not done).
+    std::optional<ConfigFields> eightBitFields(const QString &refusedAction);
+    // Writes the armed file now, under the name of its click; false when the
+    // write failed (the message says why).
+    bool writePendingFile(bool refreshList);
 
     SendFunction m_send;
     QString m_directory;
     QString m_pendingFileName; // the file the armed timer will write
+    std::array<QWidget *, ConfigFieldCount> m_controls{};
+    QWidget *m_markedField = nullptr;
+    bool m_warnedOnClose = false;
 };
 
 } // namespace zanto

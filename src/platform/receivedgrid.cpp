@@ -172,7 +172,9 @@ void ReceivedGrid::flush()
     if (m_pendingTopRow > 0 && m_model->publishedRows() > 0) {
         const int dataRow = int(qMin<qsizetype>(m_pendingTopRow - 1, m_model->publishedRows() - 1));
         // Rows scroll by item, so the bar's value is the top row: setting it costs
-        // the same whatever the number of rows.
+        // the same whatever the number of rows. The bar learns of the new rows
+        // first.
+        updateGeometries();
         verticalScrollBar()->setValue(dataRow);
     }
     m_pendingTopRow = -1;

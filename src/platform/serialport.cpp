@@ -12,6 +12,12 @@ SerialPort::SerialPort(QObject *parent)
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
 }
 
+SerialPort::~SerialPort()
+{
+    m_port.disconnect(this);
+    m_port.close();
+}
+
 QString SerialPort::deviceForPortText(const QString &portText)
 {
     if (portText.startsWith(QLatin1String("/dev/")))

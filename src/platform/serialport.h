@@ -17,6 +17,7 @@ class SerialPort : public QObject
     Q_OBJECT
 public:
     explicit SerialPort(QObject *parent = nullptr);
+    ~SerialPort() override;
 
     // The device a port text names: a number n is the platform's n-th serial
     // device, a device path is taken as it stands; anything else names none.

@@ -12,6 +12,14 @@ TcpClient::TcpClient(QObject *parent)
     connect(&m_socket, &QTcpSocket::disconnected, this, &TcpClient::handleDisconnected);
 }
 
+TcpClient::~TcpClient()
+{
+    // Going away is not the reader closing the connection: say nothing.
+    m_closing = true;
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
 void TcpClient::connectToReader()
 {
     m_peerClosed = false;

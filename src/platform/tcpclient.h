@@ -28,6 +28,7 @@ public:
     };
 
     explicit TcpClient(QObject *parent = nullptr);
+    ~TcpClient() override;
 
     void setRemoteHost(const QString &host) { m_host = host; }
     void setRemotePort(quint16 port) { m_port = port; }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "protocol/configstring.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <utility>
+
+namespace zanto {
+
+// Configuration files: the dialog's twelve texts, one a line, in a file named
+// after the reader. What can be decided without a window lives here.
+
+inline constexpr const char *ConfigFileSuffix = ".zq";
+// A configuration file is twelve short lines; anything much bigger is not one,
+// and reading it whole into the fields would only fill them with rubbish.
+inline constexpr qint64 MaxConfigFileSize = 64 * 1024;
+inline constexpr qsizetype MaxConfigLineLength = 4 * 1024;
+
+struct ConfigFileName {
+    QString fileName; // the name in the directory, when the text can name a file
+    QString problem;  // one line saying why it cannot, else empty
+};
+
+// The file a ReaderName text names: the text followed by ".zq". An empty text
+// gives ".zq". A text that would reach outside the directory ('/', '\', "..")
+// or that a file name cannot carry faithfully (control characters, characters
+// outside 8 bits) is refused.
+ConfigFileName configFileName(const QString &readerName);
+
+// The twelve lines of a file, in file order (ReaderName, Mode, BaudRate, ...).
+QList<QByteArray> configFileLines(const ConfigFields &fields);
+
+// What a file's lines put into the fields: line k into the k-th field of the
+// file order, at most twelve; lines after the twelfth go nowhere.
+QList<std::pair<ConfigField, QByteArray>> configFileAssignments(const QList<QByteArray> &lines);
+
+struct ConfigFileContent {
+    QList<QByteArray> lines; // at most twelve; empty when refused
+    QString problem;         // empty when the file was read
+};
+
+// Reads a configuration file whole or not at all: a file that is missing, not a
+// regular file, unreadable, larger than MaxConfigFileSize or holding a line
+// longer than MaxConfigLineLength among its first twelve gives a problem and no
+// lines.
+ConfigFileContent readConfigFile(const QString &path);
+
+// The "*.zq" names of the regular files in a directory, in code point order.
+QStringList configFileNames(const QString &directory);
+
+} // namespace zanto
