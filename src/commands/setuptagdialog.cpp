@@ -21,16 +21,15 @@ SetupTagDialog::SetupTagDialog(SendFunction send, QWidget *parent)
     frame4->setObjectName(QStringLiteral("frame4"));
     placeTwips(frame4, 0, 0, 4575, 2055);
 
-    Command5 = new QPushButton(QStringLiteral("Write setup tag (With_Act_Config)"), frame4);
-    Command5->setObjectName(QStringLiteral("Command5"));
-    placeTwips(Command5, 120, 240, 4335, 735);
-
+    // The read button comes first in the keyboard order, though it stands
+    // below: the order of creation is the keyboard order.
     Command11 = new QPushButton(QStringLiteral("Read setup tag,M"), frame4);
     Command11->setObjectName(QStringLiteral("Command11"));
     placeTwips(Command11, 120, 1080, 4335, 855);
 
-    // The read button comes first in the keyboard order, though it stands below.
-    setTabOrder(Command11, Command5);
+    Command5 = new QPushButton(QStringLiteral("Write setup tag (With_Act_Config)"), frame4);
+    Command5->setObjectName(QStringLiteral("Command5"));
+    placeTwips(Command5, 120, 240, 4335, 735);
 
     connect(Command11, &QPushButton::clicked, this, &SetupTagDialog::Command11_Click);
     connect(Command5, &QPushButton::clicked, this, &SetupTagDialog::Command5_Click);

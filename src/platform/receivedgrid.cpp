@@ -75,6 +75,9 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    // Cells hold a bounded prefix already; eliding it would lay out every
+    // character again at each paint.
+    setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
     verticalHeader()->hide();
     // One fixed height for every row: nothing is measured per row.

@@ -16,7 +16,7 @@ class ReceivedModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    static constexpr qsizetype PaintedBytes = 256;
+    static constexpr qsizetype PaintedBytes = 96;
     static constexpr QChar ControlPictureBase = QChar(0x2400);
 
     explicit ReceivedModel(QObject *parent = nullptr);

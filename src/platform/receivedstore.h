@@ -45,8 +45,11 @@ private:
         quint32 size;
         qint64 arrivalMs;
     };
+    struct FreeChunk {
+        void operator()(char *p) const;
+    };
     struct Chunk {
-        std::unique_ptr<char[]> data;
+        std::unique_ptr<char[], FreeChunk> data;
         qsizetype capacity = 0;
         qsizetype used = 0;
     };

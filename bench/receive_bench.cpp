@@ -1,0 +1,282 @@
+// How fast the main window takes in a reader that never pauses, next to a bare
+// socket (and a bare serial port) reading the same volume in the same run, how
+// long the event loop is ever blocked, and what a row costs in memory.
+//
+//   receive_bench [MiB]         stream MiB (default 256) over TCP, 64 over a pty
+//   receive_bench --rows N      append N small bursts (default 1000000)
+#include "app/mainwindow.h"
+#include "app/receivepipeline.h"
+#include "benchsupport.h"
+#include "platform/receivedgrid.h"
+#include "settings/portsettingsdialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QSerialPort>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+using namespace zanto;
+
+namespace {
+
+// The longest time the event loop was kept from a 10 ms timer.
+class StallMeter
+{
+public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_max = qMax(m_max, (now - m_last) / 1e6 - 10.0);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_max = 0;
+        m_timer.start(10);
+    }
+    double stop()
+    {
+        m_timer.stop();
+        return qMax(0.0, m_max);
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    double m_max = 0;
+};
+
+void print(const char *key, double value, int decimals = 1)
+{
+    std::printf("%s: %.*f\n", key, decimals, value);
+    std::fflush(stdout);
+}
+
+struct Pty {
+    int master = -1, slave = -1;
+    QString link;
+    explicit Pty(const QString &dir)
+    {
+        char name[256] = {};
+        termios raw{};
+        cfmakeraw(&raw);
+        openpty(&master, &slave, name, &raw, nullptr);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        static int n = 0;
+        link = dir + QStringLiteral("/bench-pty-%1").arg(++n);
+        QFile::link(QString::fromLocal8Bit(name), link);
+    }
+    ~Pty()
+    {
+        ::close(slave);
+        ::close(master);
+    }
+};
+
+// Waits until `done` holds, spinning the event loop.
+template <typename F> void spin(F done)
+{
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+double rawTcp(qint64 total)
+{
+    LoopbackSender sender(total);
+    QTcpSocket socket;
+    socket.setReadBufferSize(1 << 20);
+    qint64 got = 0;
+    QByteArray row;
+    row.reserve(32767);
+    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
+        const QByteArray bytes = socket.readAll();
+        got += bytes.size();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    socket.connectToHost(QHostAddress::LocalHost, sender.port());
+    spin([&] { return got >= total; });
+    return total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
+}
+
+double rawPty(qint64 total, const QString &dir)
+{
+    Pty pty(dir);
+    QSerialPort port(pty.link);
+    port.setReadBufferSize(1 << 20);
+    port.setBaudRate(115200);
+    if (!port.open(QIODevice::ReadWrite))
+        return 0;
+    qint64 got = 0;
+    QObject::connect(&port, &QSerialPort::readyRead, [&] { got += port.readAll().size(); });
+    QElapsedTimer clock;
+    clock.start();
+    FdSender sender(pty.master, total);
+    spin([&] { return got >= total; });
+    return total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
+}
+
+struct PipelineRun {
+    double mbps = 0;
+    double stallMs = 0;
+    qint64 rows = 0;
+    double peakMiB = 0;
+    double startMiB = 0;
+    qint64 arrivals = 0;
+};
+
+PipelineRun pipeline(qint64 total, bool overTcp, const QString &dir)
+{
+    PipelineRun run;
+    std::unique_ptr<Pty> pty;
+    std::unique_ptr<LoopbackSender> sender;
+    if (overTcp)
+        sender = std::make_unique<LoopbackSender>(total);
+    else
+        pty = std::make_unique<Pty>(dir);
+
+    resetPeakResident();
+    run.startMiB = residentMiB();
+    MainWindow w;
+    w.show();
+    PortSettingsDialog *ps = w.portSettings(false);
+    if (overTcp) {
+        ps->Combo5->setEditText(QStringLiteral("TCP/IP"));
+        ps->IPAddress->setText(QStringLiteral("127.0.0.1"));
+        ps->PortNumber->setText(QString::number(sender->port()));
+    } else {
+        ps->Combo5->setEditText(pty->link);
+        ps->Combo1->setEditText(QStringLiteral("115200"));
+    }
+    qint64 got = 0;
+    qint64 arrivals = 0;
+    QObject::connect(w.link(), &ReaderLink::received, [&](const QByteArray &bytes) {
+        got += bytes.size();
+        ++arrivals;
+    });
+    StallMeter stalls;
+    stalls.start();
+    QElapsedTimer clock;
+    clock.start();
+    w.Command1_Click();
+    std::unique_ptr<FdSender> fdSender;
+    if (!overTcp)
+        fdSender = std::make_unique<FdSender>(pty->master, total);
+    spin([&] { return got >= total; });
+    run.mbps = total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
+    // The last, partial burst ends after the quiet interval.
+    QElapsedTimer settle;
+    settle.start();
+    spin([&] { return settle.elapsed() > 400; });
+    run.stallMs = stalls.stop();
+    w.MSFlexGrid1->flush();
+    run.rows = w.MSFlexGrid1->rows() - 1;
+    run.peakMiB = peakResidentMiB();
+    run.arrivals = arrivals;
+    w.Command1_Click();
+    return run;
+}
+
+int streamMode(qint64 mib)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    const qint64 total = mib * 1048576;
+    const double raw1 = rawTcp(total);
+    const PipelineRun first = pipeline(total, true, dir.path());
+    const double raw2 = rawTcp(total);
+    const PipelineRun second = pipeline(total, true, dir.path());
+    const double raw = qMax(raw1, raw2);
+    const double piped = qMax(first.mbps, second.mbps);
+    print("bytes_MiB", double(mib), 0);
+    print("raw_MBps", raw);
+    print("pipeline_MBps", piped);
+    print("ratio_to_raw", piped / raw, 3);
+    print("max_stall_ms", qMax(first.stallMs, second.stallMs));
+    print("rows", double(first.rows), 0);
+    print("peak_rss_MiB", first.peakMiB);
+    print("rss_per_MiB_received", (first.peakMiB - first.startMiB) / double(mib), 3);
+
+    const qint64 ptyTotal = qMin<qint64>(total, 64 * 1048576);
+    const double ptyRaw = rawPty(ptyTotal, dir.path());
+    const PipelineRun ptyRun = pipeline(ptyTotal, false, dir.path());
+    print("pty_MiB", double(ptyTotal / 1048576), 0);
+    print("pty_raw_MBps", ptyRaw);
+    print("pty_pipeline_MBps", ptyRun.mbps);
+    print("pty_ratio", ptyRun.mbps / ptyRaw, 3);
+    print("pty_max_stall_ms", ptyRun.stallMs);
+    return 0;
+}
+
+int rowsMode(qint64 count)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    MainWindow w;
+    w.show();
+    QCoreApplication::processEvents();
+    const double before = residentMiB();
+    qint64 bytes = 0;
+    StallMeter stalls;
+    stalls.start();
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 i = 0; i < count; ++i) {
+        const QByteArray burst = "TAG " + QByteArray::number(i) + "\r\n";
+        bytes += burst.size();
+        w.pipeline()->arrival(burst);
+        w.pipeline()->Timer1_Timer(); // the quiet interval has passed
+        if (i % 2000 == 0)
+            QCoreApplication::processEvents();
+    }
+    w.MSFlexGrid1->flush();
+    QCoreApplication::processEvents();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double after = residentMiB();
+    print("rows", double(w.MSFlexGrid1->rows() - 1), 0);
+    print("time_per_row_us", seconds * 1e6 / double(count), 2);
+    print("bytes_per_row", double(bytes) / double(count), 1);
+    print("memory_per_row_bytes", (after - before) * 1048576.0 / double(count), 1);
+    print("overhead_per_row_bytes", (after - before) * 1048576.0 / double(count) - double(bytes) / double(count), 1);
+    print("max_stall_ms", stalls.stop());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("--pipeline-only")) { // for profiling
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        const PipelineRun run = pipeline(args.value(2).toLongLong() * 1048576, true, dir.path());
+        print("pipeline_MBps", run.mbps);
+        print("arrivals", double(run.arrivals), 0);
+        print("rows", double(run.rows), 0);
+        return 0;
+    }
+    if (args.value(1) == QLatin1String("--rows"))
+        return rowsMode(args.size() > 2 ? args.value(2).toLongLong() : 1000000);
+    return streamMode(args.size() > 1 ? args.value(1).toLongLong() : 256);
+}
