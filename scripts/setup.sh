@@ -9,6 +9,7 @@ ZANTO_PACKAGES=(
   qt6-serialport-dev               # QSerialPort
   libgl-dev                        # Qt's Gui package needs the OpenGL headers to configure
   fonts-dejavu-core                # a real font for the offscreen and Xvfb screens
+  fonts-liberation2                # the narrow sans-serif the fixed layout was drawn for
 )
 
 zanto_install_packages() {

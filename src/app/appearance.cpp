@@ -7,7 +7,9 @@ namespace zanto {
 
 void applyAppearance(QApplication &app)
 {
-    QFont font(QStringLiteral("Sans Serif"));
+    // The layout was drawn for a narrow 8-point sans-serif; Liberation Sans has
+    // those metrics. Elsewhere the desktop's sans-serif stands in.
+    QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     app.setFont(font);

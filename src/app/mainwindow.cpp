@@ -31,8 +31,7 @@ namespace {
 
 QFont sansFont(int points)
 {
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
+    QFont font = QApplication::font();
     font.setPointSize(points);
     return font;
 }

@@ -19,12 +19,22 @@ namespace zanto {
 
 namespace {
 
-// Paints the text column with control characters as dimmed pictures, so a CR
-// or a tab in the reader's output is seen where it stands.
+// Paints the text column with every control character as its short name in a
+// small dimmed box (CR, LF, TAB...), so what the reader sent is seen where it
+// stands, whatever glyphs the font has.
 class ReceivedTextDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    static QString controlName(QChar picture)
+    {
+        static const char *const names[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "TAB", "LF",
+                                            "VT", "FF", "CR", "SO", "SI", "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+                                            "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "FS", "GS", "RS", "US"};
+        const ushort code = picture.unicode() - ReceivedModel::ControlPictureBase.unicode();
+        return code < 32 ? QLatin1String(names[code]) : QStringLiteral("DEL");
+    }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -40,21 +50,35 @@ public:
         const bool selected = opt.state & QStyle::State_Selected;
         const QColor normal = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
         QColor dim = normal;
-        dim.setAlphaF(0.45f);
+        dim.setAlphaF(0.5f);
+        QFont small = opt.font;
+        small.setPointSizeF(qMax(5.0, opt.font.pointSizeF() * 0.7));
+        const QFontMetrics fm(opt.font);
+        const QFontMetrics smallFm(small);
         painter->save();
         painter->setClipRect(area);
-        painter->setFont(opt.font);
-        const QFontMetrics fm(opt.font);
         int x = area.left();
         const int baseline = area.top() + (area.height() + fm.ascent() - fm.descent()) / 2;
         qsizetype i = 0;
         while (i < text.size() && x < area.right()) {
-            const bool picture = ReceivedModel::isPicture(text.at(i));
+            if (ReceivedModel::isPicture(text.at(i))) {
+                const QString name = controlName(text.at(i));
+                const int w = smallFm.horizontalAdvance(name) + 4;
+                const QRect box(x, area.top() + (area.height() - smallFm.height()) / 2, w, smallFm.height());
+                painter->setPen(dim);
+                painter->setFont(small);
+                painter->drawRect(box.adjusted(0, 0, -1, -1));
+                painter->drawText(box, Qt::AlignCenter, name);
+                x += w + 1;
+                ++i;
+                continue;
+            }
             qsizetype j = i;
-            while (j < text.size() && ReceivedModel::isPicture(text.at(j)) == picture)
+            while (j < text.size() && !ReceivedModel::isPicture(text.at(j)))
                 ++j;
             const QString run = text.mid(i, j - i);
-            painter->setPen(picture ? dim : normal);
+            painter->setPen(normal);
+            painter->setFont(opt.font);
             painter->drawText(x, baseline, run);
             x += fm.horizontalAdvance(run);
             i = j;
