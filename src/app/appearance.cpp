@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 
 namespace zanto {
 
@@ -16,6 +17,8 @@ void applyAppearance(QApplication &app)
     app.setApplicationName(QStringLiteral("zanto-setup"));
     app.setApplicationDisplayName(QStringLiteral("ZANTO Setup and Test Program"));
     app.setApplicationVersion(QStringLiteral("3.0"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/zanto-setup-256.png")));
+    app.setDesktopFileName(QStringLiteral("zanto-setup"));
 }
 
 } // namespace zanto
