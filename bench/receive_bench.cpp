@@ -156,7 +156,8 @@ PipelineRun pipeline(qint64 total, bool overTcp, const QString &dir)
     resetPeakResident();
     run.startMiB = residentMiB();
     MainWindow w;
-    w.show();
+    if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
+        w.show();
     PortSettingsDialog *ps = w.portSettings(false);
     if (overTcp) {
         ps->Combo5->setEditText(QStringLiteral("TCP/IP"));

@@ -106,7 +106,14 @@ constexpr int spanWidth(int columns)
     return columns * ColumnWidth + (columns - 1) * ColumnGap;
 }
 
-const QString MarkStyle = QStringLiteral("#%1 { border: 2px solid #c00000; }");
+QLineEdit *editOf(QWidget *control)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        return combo->lineEdit();
+    return static_cast<QLineEdit *>(control);
+}
+
+constexpr const char *MarkStyle = "#%1 { border: 2px solid #c00000; }";
 
 } // namespace
 
@@ -182,6 +189,7 @@ void ReaderConfigDialog::buildControls()
         for (const QByteArray &entry : entries)
             combo->addItem(fromBytes(entry));
         combo->setEditText(QLatin1String(start));
+        combo->lineEdit()->setCursorPosition(0);
         combo->setValidator(new TypedTextValidator(combo->lineEdit(), -1));
         place(field, combo);
         return combo;
@@ -288,6 +296,8 @@ void ReaderConfigDialog::setFieldText(ConfigField field, const QString &text)
         edit->setText(text);
     else
         static_cast<QComboBox *>(control)->setEditText(text);
+    // Show a text from its start: "Range 4(100%)" is wider than its box.
+    editOf(control)->setCursorPosition(0);
 }
 
 void ReaderConfigDialog::setFieldText(ConfigField field, const QByteArray &text)
@@ -487,7 +497,7 @@ void ReaderConfigDialog::showProblem(const QString &text, QWidget *field)
     if (field) {
         m_markedField = field;
         field->setProperty("invalid", true);
-        field->setStyleSheet(MarkStyle.arg(field->objectName()));
+        field->setStyleSheet(QString::fromLatin1(MarkStyle).arg(field->objectName()));
     }
 }
 

@@ -77,30 +77,30 @@ bool ReaderLink::send(const QByteArray &text, LinkRule rule)
     return ok;
 }
 
+// Takes what is waiting in bounded pieces into one reused buffer, so one huge
+// arrival cannot hold the window and no event costs an allocation; an event
+// without data still counts as an arrival.
+template <typename Read> void ReaderLink::drain(Read read)
+{
+    if (m_readBuffer.size() != ReadChunk)
+        m_readBuffer.resize(ReadChunk);
+    qint64 n = read(m_readBuffer.data(), ReadChunk);
+    Q_EMIT received(QByteArray::fromRawData(m_readBuffer.constData(), n));
+    while (n > 0) {
+        n = read(m_readBuffer.data(), ReadChunk);
+        if (n > 0)
+            Q_EMIT received(QByteArray::fromRawData(m_readBuffer.constData(), n));
+    }
+}
+
 void ReaderLink::MSComm1_OnComm()
 {
-    // Take what is waiting in bounded pieces, so one huge arrival cannot hold
-    // the window; an event without data still counts as an arrival.
-    QByteArray bytes = MSComm1.input(ReadChunk);
-    Q_EMIT received(bytes);
-    while (MSComm1.bytesWaiting() > 0) {
-        bytes = MSComm1.input(ReadChunk);
-        if (bytes.isEmpty())
-            break;
-        Q_EMIT received(bytes);
-    }
+    drain([this](char *buffer, qint64 max) { return MSComm1.input(buffer, max); });
 }
 
 void ReaderLink::Winsock1_DataArrival()
 {
-    QByteArray bytes = Winsock1.getData(ReadChunk);
-    Q_EMIT received(bytes);
-    while (Winsock1.bytesWaiting() > 0) {
-        bytes = Winsock1.getData(ReadChunk);
-        if (bytes.isEmpty())
-            break;
-        Q_EMIT received(bytes);
-    }
+    drain([this](char *buffer, qint64 max) { return Winsock1.getData(buffer, max); });
 }
 
 void ReaderLink::Winsock1_Connect()

@@ -50,6 +50,7 @@ public:
 Q_SIGNALS:
     void status(const QString &text);
     // Bytes received on either link, possibly none (an event without data).
+    // The array is only valid during the call: receivers copy what they keep.
     void received(const QByteArray &bytes);
 
 private:
@@ -59,7 +60,10 @@ private:
     void Winsock1_Close();
     void Winsock1_Error(const QString &description);
 
+    template <typename Read> void drain(Read read);
+
     std::function<LinkParams()> m_params;
+    QByteArray m_readBuffer; // reused for every arrival: no allocation per event
     QString m_serialPortText;
 };
 

@@ -1,7 +1,8 @@
 #include "platform/receivedstore.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <utility>
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
@@ -10,41 +11,90 @@ namespace zanto {
 
 namespace {
 
-constexpr size_t HugePage = 2 * 1024 * 1024;
-
-// Chunk memory is asked for in huge pages where the system offers them: a
-// stream fills hundreds of MiB, and touching them page by page costs more
-// than copying the bytes.
+// Chunk memory is mapped with its pages filled in at once: a stream fills
+// hundreds of MiB, and on a virtual machine taking those pages one fault at a
+// time costs more than copying the bytes into them.
 char *allocateChunk(qsizetype capacity)
 {
-    void *p = nullptr;
-    if (posix_memalign(&p, HugePage, size_t(capacity)) != 0)
-        throw std::bad_alloc();
 #ifdef Q_OS_LINUX
-    madvise(p, size_t(capacity), MADV_HUGEPAGE);
-#endif
+    void *p = mmap(nullptr, size_t(capacity), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
     return static_cast<char *>(p);
+#else
+    return new char[size_t(capacity)];
+#endif
+}
+
+void releaseChunk(char *p, qsizetype capacity)
+{
+#ifdef Q_OS_LINUX
+    munmap(p, size_t(capacity));
+#else
+    Q_UNUSED(capacity);
+    delete[] p;
+#endif
 }
 
 } // namespace
 
-void ReceivedStore::FreeChunk::operator()(char *p) const
+ReceivedStore::Chunk::Chunk(qsizetype size)
+    : data(allocateChunk(size))
+    , capacity(size)
 {
-    std::free(p);
+}
+
+ReceivedStore::Chunk::~Chunk()
+{
+    if (data)
+        releaseChunk(data, capacity);
+}
+
+ReceivedStore::Chunk::Chunk(Chunk &&other) noexcept
+    : data(std::exchange(other.data, nullptr))
+    , capacity(std::exchange(other.capacity, 0))
+    , used(std::exchange(other.used, 0))
+{
+}
+
+ReceivedStore::Chunk &ReceivedStore::Chunk::operator=(Chunk &&other) noexcept
+{
+    if (this != &other) {
+        if (data)
+            releaseChunk(data, capacity);
+        data = std::exchange(other.data, nullptr);
+        capacity = std::exchange(other.capacity, 0);
+        used = std::exchange(other.used, 0);
+    }
+    return *this;
+}
+
+ReceivedStore::Chunk ReceivedStore::takeChunk(qsizetype size)
+{
+    // A chunk the oldest rows gave back is used again: once the budget is
+    // reached, a stream runs in the memory it already has.
+    if (size <= ChunkSize && !m_spare.empty()) {
+        Chunk chunk = std::move(m_spare.back());
+        m_spare.pop_back();
+        chunk.used = 0;
+        return chunk;
+    }
+    return Chunk(qMax(ChunkSize, size));
+}
+
+void ReceivedStore::giveBack(Chunk &&chunk)
+{
+    if (chunk.capacity == ChunkSize && m_spare.size() < SpareChunks)
+        m_spare.push_back(std::move(chunk));
 }
 
 void ReceivedStore::append(const char *data, qsizetype size, qint64 arrivalMs)
 {
-    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < size) {
-        Chunk chunk;
-        chunk.capacity = qMax(ChunkSize, size);
-        // The chunk's pages are touched only as rows fill them.
-        chunk.data.reset(allocateChunk(chunk.capacity));
-        m_chunks.push_back(std::move(chunk));
-    }
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < size)
+        m_chunks.push_back(takeChunk(size));
     Chunk &chunk = m_chunks.back();
     if (size > 0)
-        std::memcpy(chunk.data.get() + chunk.used, data, size_t(size));
+        std::memcpy(chunk.data + chunk.used, data, size_t(size));
     const auto seq = quint32(m_firstChunkSeq + m_chunks.size() - 1);
     m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(size), arrivalMs});
     chunk.used += size;
@@ -57,7 +107,7 @@ ReceivedStore::Row ReceivedStore::row(qsizetype index) const
         return {};
     const Entry &e = m_rows[size_t(index)];
     const Chunk &chunk = m_chunks[size_t(e.chunk - m_firstChunkSeq)];
-    return Row{chunk.data.get() + e.offset, qsizetype(e.size), e.arrivalMs};
+    return Row{chunk.data + e.offset, qsizetype(e.size), e.arrivalMs};
 }
 
 void ReceivedStore::dropFront(qsizetype n)
@@ -91,6 +141,8 @@ void ReceivedStore::clear()
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_firstChunkSeq += quint32(m_chunks.size());
+    for (Chunk &chunk : m_chunks)
+        giveBack(std::move(chunk));
     m_chunks.clear();
     m_bytes = 0;
 }
@@ -103,6 +155,7 @@ void ReceivedStore::freeUnusedChunks()
     }
     const quint32 firstInUse = m_rows.front().chunk;
     while (m_firstChunkSeq < firstInUse && !m_chunks.empty()) {
+        giveBack(std::move(m_chunks.front()));
         m_chunks.pop_front();
         ++m_firstChunkSeq;
     }

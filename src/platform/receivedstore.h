@@ -35,8 +35,10 @@ public:
     quint64 bytes() const { return m_bytes; }
     // Rows to drop from the front so that the rows' bytes fit the budget.
     qsizetype rowsOverBudget(quint64 budget) const;
-    // Memory held beyond the rows' own bytes (index and unused chunk space).
+    // Memory held beyond the rows' own bytes (index and unused chunk space),
+    // not counting the few spare chunks kept for reuse.
     quint64 overheadBytes() const;
+    quint64 spareBytes() const { return quint64(m_spare.size()) * quint64(ChunkSize); }
 
 private:
     struct Entry {
@@ -45,19 +47,25 @@ private:
         quint32 size;
         qint64 arrivalMs;
     };
-    struct FreeChunk {
-        void operator()(char *p) const;
-    };
     struct Chunk {
-        std::unique_ptr<char[], FreeChunk> data;
+        explicit Chunk(qsizetype size);
+        ~Chunk();
+        Chunk(Chunk &&other) noexcept;
+        Chunk &operator=(Chunk &&other) noexcept;
+        char *data = nullptr;
         qsizetype capacity = 0;
         qsizetype used = 0;
     };
+    static constexpr size_t SpareChunks = 4;
+
+    Chunk takeChunk(qsizetype size);
+    void giveBack(Chunk &&chunk);
 
     void freeUnusedChunks();
 
     std::deque<Entry> m_rows;
     std::deque<Chunk> m_chunks;
+    std::deque<Chunk> m_spare;
     quint32 m_firstChunkSeq = 0;
     quint64 m_bytes = 0;
 };

@@ -148,6 +148,13 @@ QByteArray SerialPort::input(qsizetype maxBytes)
     return m_port.read(maxBytes);
 }
 
+qint64 SerialPort::input(char *buffer, qint64 maxBytes)
+{
+    if (!m_port.isOpen())
+        return 0;
+    return qMax<qint64>(0, m_port.read(buffer, maxBytes));
+}
+
 qint64 SerialPort::bytesWaiting() const
 {
     return m_port.isOpen() ? m_port.bytesAvailable() : 0;

@@ -36,6 +36,8 @@ public:
     bool output(const QByteArray &bytes);
     // Takes the bytes waiting now, at most maxBytes of them.
     QByteArray input(qsizetype maxBytes);
+    // Takes at most maxBytes into the caller's buffer; the count taken.
+    qint64 input(char *buffer, qint64 maxBytes);
     qint64 bytesWaiting() const;
 
     static constexpr qint64 ReadBufferLimit = 1 << 20;

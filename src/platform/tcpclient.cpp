@@ -74,6 +74,11 @@ QByteArray TcpClient::getData(qsizetype maxBytes)
     return m_socket.read(maxBytes);
 }
 
+qint64 TcpClient::getData(char *buffer, qint64 maxBytes)
+{
+    return qMax<qint64>(0, m_socket.read(buffer, maxBytes));
+}
+
 qint64 TcpClient::bytesWaiting() const
 {
     return m_socket.bytesAvailable();

@@ -43,6 +43,8 @@ public:
     // socket refuses it.
     bool sendData(const QByteArray &bytes);
     QByteArray getData(qsizetype maxBytes);
+    // Takes at most maxBytes into the caller's buffer; the count taken.
+    qint64 getData(char *buffer, qint64 maxBytes);
     qint64 bytesWaiting() const;
     QString errorString() const { return m_socket.errorString(); }
 
