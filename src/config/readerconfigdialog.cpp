@@ -253,9 +253,9 @@ void ReaderConfigDialog::buildControls()
     for (QPushButton *button : {SendConfig, ReadConfig, WriteToFile, LoadFile})
         button->setAutoDefault(false);
 
-    const QList<QWidget *> keyboardOrder{Mode,      ReaderName,   BaudRate,  RS485Mode,  TermChar,   HeadChar,
-                                         Frequency, ReadRange,    StringLength, Heartbeat, TagsToRead, HandShake,
-                                         ReadConfig, SendConfig,  File1,     WriteToFile, LoadFile};
+    const QList<QWidget *> keyboardOrder{Mode,         ReaderName, BaudRate,   RS485Mode,  TermChar, HeadChar,
+                                         Frequency,    ReadRange,  StringLength, Heartbeat, TagsToRead, HandShake,
+                                         ReadConfig,   SendConfig, File1,      WriteToFile, LoadFile};
     for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
         setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
 

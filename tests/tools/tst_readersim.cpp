@@ -20,7 +20,18 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "support/simprocess.h"
+
 namespace {
+
+class SimProcess : public SimulatorProcess
+{
+public:
+    explicit SimProcess(const QStringList &arguments)
+        : SimulatorProcess(QStringLiteral(ZANTO_SIM_PATH), arguments)
+    {
+    }
+};
 
 // The reply to "L" of a reader that was never configured.
 const QByteArray FreshConfigReply = "0017$$$$SXXXXXC01R4B1\r";
@@ -29,95 +40,6 @@ const QByteArray FreshConfigReply = "0017$$$$SXXXXXC01R4B1\r";
 // (No test row uses a 9-byte tag write.)
 const QByteArray Sentinel = "W009SENTINEL!\r";
 const QByteArray SentinelReply = "W OK 9\r\n";
-
-// The simulator as a child process of the test. It always ends with the test
-// that made it, and only ever by its own pid.
-class SimProcess
-{
-public:
-    explicit SimProcess(const QStringList &arguments)
-        : m_arguments(arguments)
-    {
-        m_process.setProgram(QStringLiteral(ZANTO_SIM_PATH));
-    }
-    ~SimProcess() { stop(); }
-
-    // Starts it and waits for what it announces on stdout: the TCP port (also
-    // from the port file) and/or the pseudo-terminal path.
-    bool start()
-    {
-        QStringList arguments = m_arguments;
-        const bool tcp = arguments.contains(QStringLiteral("--tcp"));
-        const bool pty = arguments.contains(QStringLiteral("--pty"));
-        const QString portFile = m_dir.filePath(QStringLiteral("port"));
-        if (tcp)
-            arguments << QStringLiteral("--port-file") << portFile;
-        m_process.setArguments(arguments);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return false;
-        for (QDeadlineTimer deadline(5000); !deadline.hasExpired();) {
-            m_stdout += m_process.readAllStandardOutput();
-            const bool tcpSeen = !tcp || m_stdout.contains("tcp: ");
-            const bool ptySeen = !pty || m_stdout.contains("pty: ");
-            if (tcpSeen && ptySeen && m_stdout.endsWith('\n'))
-                break;
-            if (m_process.state() != QProcess::Running)
-                return false;
-            m_process.waitForReadyRead(50);
-        }
-        if (tcp) {
-            QFile file(portFile);
-            if (!file.open(QIODevice::ReadOnly))
-                return false;
-            bool ok = false;
-            m_port = quint16(file.readAll().toUInt(&ok));
-            if (!ok || m_port == 0)
-                return false;
-        }
-        if (pty) {
-            const QRegularExpressionMatch match =
-                QRegularExpression(QStringLiteral("^pty: (\\S+)$"), QRegularExpression::MultilineOption)
-                    .match(QString::fromLocal8Bit(m_stdout));
-            if (!match.hasMatch())
-                return false;
-            m_ptyPath = match.captured(1);
-        }
-        return true;
-    }
-
-    // Ends it with the given signal and waits; true when it exited of its
-    // own accord with code 0.
-    bool stop(int signalNumber = SIGTERM)
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-        if (signalNumber == SIGTERM)
-            m_process.terminate();
-        else
-            ::kill(pid_t(m_process.processId()), signalNumber);
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-            return false;
-        }
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    }
-
-    quint16 port() const { return m_port; }
-    QString ptyPath() const { return m_ptyPath; }
-    QByteArray announced() const { return m_stdout; }
-    bool isRunning() const { return m_process.state() == QProcess::Running; }
-    QProcess &process() { return m_process; }
-
-private:
-    QStringList m_arguments;
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QByteArray m_stdout;
-    quint16 m_port = 0;
-    QString m_ptyPath;
-};
 
 // A TCP client on 127.0.0.1 that keeps what it received in one buffer.
 class Client
