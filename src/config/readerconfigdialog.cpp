@@ -118,13 +118,12 @@ constexpr const char *MarkStyle = "#%1 { border: 2px solid #c00000; }";
 } // namespace
 
 ReaderConfigDialog::ReaderConfigDialog(SendFunction send, QWidget *parent)
-    : QDialog(parent)
+    : KeepingDialog(parent)
     , m_send(std::move(send))
     , m_directory(QDir::currentPath())
 {
     setObjectName(QStringLiteral("ReaderConfig"));
     setWindowTitle(QStringLiteral("Configure Reader"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips(7200), twips(5565));
 
     buildControls();
@@ -514,23 +513,17 @@ void ReaderConfigDialog::clearProblem()
 
 // ---- closing -----------------------------------------------------------------------
 
-void ReaderConfigDialog::closeEvent(QCloseEvent *event)
+QString ReaderConfigDialog::saveOnClose()
 {
-    // An armed write is done now, with the texts of this moment: closing must not
-    // lose the click.
-    if (TmrWait.isActive()) {
-        TmrWait.stop();
-        const bool written = writePendingFile(false);
-        // A failed write is said on the dialog before it goes: the first close
-        // stays open with the message, a second one closes.
-        if (!written && isVisible() && !m_warnedOnClose) {
-            m_warnedOnClose = true;
-            Problem->setText(Problem->text() + tr(" Close again to discard."));
-            event->ignore();
-            return;
-        }
-    }
-    event->accept();
+    if (!TmrWait.isActive())
+        return {};
+    TmrWait.stop();
+    return writePendingFile(false) ? QString() : Problem->text();
+}
+
+void ReaderConfigDialog::showCloseProblem(const QString &text)
+{
+    Problem->setText(text);
 }
 
 } // namespace zanto

@@ -3,6 +3,8 @@
 #include "link/sendtoreader.h"
 #include "protocol/configstring.h"
 
+#include "platform/keepingdialog.h"
+
 #include <QDialog>
 #include <QTimer>
 
@@ -21,7 +23,7 @@ namespace zanto {
 // "Configure Reader": the reader's configuration as twelve editable texts, the
 // read request, the write command, and configuration files named after the
 // reader. One shared instance; the decoder fills it whether it is shown or not.
-class ReaderConfigDialog : public QDialog
+class ReaderConfigDialog : public KeepingDialog
 {
     Q_OBJECT
 public:
@@ -75,8 +77,10 @@ public:
     QTimer TmrWait;
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override { close(); }
+    // An armed write is done at once, with the texts of this moment: closing
+    // must not lose the click.
+    QString saveOnClose() override;
+    void showCloseProblem(const QString &text) override;
 
 private:
     void buildControls();
@@ -95,7 +99,6 @@ private:
     QString m_pendingFileName; // the file the armed timer will write
     std::array<QWidget *, ConfigFieldCount> m_controls{};
     QWidget *m_markedField = nullptr;
-    bool m_warnedOnClose = false;
 };
 
 } // namespace zanto

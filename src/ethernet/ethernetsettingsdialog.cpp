@@ -4,7 +4,6 @@
 #include "platform/textfile.h"
 #include "platform/twips.h"
 
-#include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,13 +13,12 @@
 namespace zanto {
 
 EthernetSettingsDialog::EthernetSettingsDialog(SendFunction send, QWidget *parent)
-    : QDialog(parent)
+    : KeepingDialog(parent)
     , m_send(std::move(send))
     , m_directory(QDir::currentPath())
 {
     setObjectName(QStringLiteral("EthernetSettings"));
     setWindowTitle(QStringLiteral("Ethernet Settings"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips(4515), twips(3825));
 
     // The three address texts are kept, never shown.
@@ -130,20 +128,6 @@ QString EthernetSettingsDialog::SaveEthernetSettings()
     const QString problem = writeLineFile(settingsPath(), lines);
     reportProblem(problem);
     return problem;
-}
-
-void EthernetSettingsDialog::closeEvent(QCloseEvent *event)
-{
-    const QString problem = SaveEthernetSettings();
-    // A failed save is said on the dialog before it goes: the first close stays
-    // open with the message, a second one closes without saving.
-    if (!problem.isEmpty() && isVisible() && !m_warnedOnClose) {
-        m_warnedOnClose = true;
-        reportProblem(problem + tr(" Close again to discard."));
-        event->ignore();
-        return;
-    }
-    event->accept();
 }
 
 } // namespace zanto

@@ -2,7 +2,7 @@
 
 #include "link/sendtoreader.h"
 
-#include <QDialog>
+#include "platform/keepingdialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -14,7 +14,7 @@ namespace zanto {
 // "Ethernet Settings": asks the reader for its Ethernet parameters ("IP") and
 // reboots it ("RESET"), both on every open link. Three address texts that are
 // never shown live in settings2.ini (read on creation, written on close).
-class EthernetSettingsDialog : public QDialog
+class EthernetSettingsDialog : public KeepingDialog
 {
     Q_OBJECT
 public:
@@ -41,8 +41,8 @@ public:
     QLabel *FileStatus;
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override { close(); }
+    QString saveOnClose() override { return SaveEthernetSettings(); }
+    void showCloseProblem(const QString &text) override { reportProblem(text); }
 
 private:
     void LoadEthernetSettings();
@@ -50,7 +50,6 @@ private:
 
     SendFunction m_send;
     QString m_directory;
-    bool m_warnedOnClose = false;
 };
 
 } // namespace zanto

@@ -4,7 +4,6 @@
 #include "platform/textfile.h"
 #include "platform/twips.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -15,12 +14,11 @@
 namespace zanto {
 
 PortSettingsDialog::PortSettingsDialog(QWidget *parent)
-    : QDialog(parent)
+    : KeepingDialog(parent)
     , m_directory(QDir::currentPath())
 {
     setObjectName(QStringLiteral("PortSet"));
     setWindowTitle(QStringLiteral("Port Settings"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips(3975), twips(2940));
 
     auto label = [this](const char *name, const QString &text, int left, int top) {
@@ -148,20 +146,6 @@ QString PortSettingsDialog::Form_Unload()
     const QString problem = writeLineFile(settingsPath(), lines);
     reportProblem(problem);
     return problem;
-}
-
-void PortSettingsDialog::closeEvent(QCloseEvent *event)
-{
-    const QString problem = Form_Unload();
-    // A save that failed is said on the dialog before it goes: the first close
-    // stays open with the message, a second one closes without saving.
-    if (!problem.isEmpty() && isVisible() && !m_warnedOnClose) {
-        m_warnedOnClose = true;
-        reportProblem(problem + tr(" Close again to discard."));
-        event->ignore();
-        return;
-    }
-    event->accept();
 }
 
 } // namespace zanto

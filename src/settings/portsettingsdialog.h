@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "platform/keepingdialog.h"
 
 class QComboBox;
 class QLabel;
@@ -12,7 +12,7 @@ namespace zanto {
 // "Port Settings": which link, the baud rate, the reader's IP address and TCP
 // port. What the controls show is in force at once; settings1.ini in the
 // working directory keeps them between runs (read on creation, written on close).
-class PortSettingsDialog : public QDialog
+class PortSettingsDialog : public KeepingDialog
 {
     Q_OBJECT
 public:
@@ -37,15 +37,14 @@ public:
     QString Form_Unload();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override { close(); }
+    QString saveOnClose() override { return Form_Unload(); }
+    void showCloseProblem(const QString &text) override { reportProblem(text); }
 
 private:
     void Form_Load();
     void reportProblem(const QString &problem);
 
     QString m_directory;
-    bool m_warnedOnClose = false;
     QString m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort;
 };
 

@@ -1,0 +1,25 @@
+#include "platform/keepingdialog.h"
+
+#include <QCloseEvent>
+
+namespace zanto {
+
+KeepingDialog::KeepingDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void KeepingDialog::closeEvent(QCloseEvent *event)
+{
+    const QString problem = saveOnClose();
+    if (!problem.isEmpty() && isVisible() && !m_warnedOnClose) {
+        m_warnedOnClose = true;
+        showCloseProblem(problem + tr(" Close again to discard."));
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace zanto
