@@ -56,7 +56,7 @@ MainWindow::MainWindow(QWidget *parent)
             return ok && ms > 0 ? ms : 250;
         },
         this);
-    connect(m_link, &ReaderLink::received, m_pipeline, &ReceivePipeline::arrival);
+    m_link->setSink(m_pipeline);
     connect(m_pipeline, &ReceivePipeline::burstEnded, this, &MainWindow::Timer1_Burst);
 
     m_counterTimer.setSingleShot(true);

@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <cstring>
+
 namespace zanto {
 
 ReceivePipeline::ReceivePipeline(std::function<int()> quietIntervalMs, QObject *parent)
@@ -17,19 +19,41 @@ ReceivePipeline::ReceivePipeline(std::function<int()> quietIntervalMs, QObject *
 void ReceivePipeline::arrival(const QByteArray &bytes)
 {
     qsizetype at = 0;
-    while (at < bytes.size()) {
+    do {
+        qsizetype room = 0;
+        char *space = reserve(&room);
+        const qsizetype take = qMin(room, bytes.size() - at);
+        if (take > 0)
+            std::memcpy(space, bytes.constData() + at, size_t(take));
+        commit(take);
+        at += take;
+    } while (at < bytes.size());
+}
+
+char *ReceivePipeline::reserve(qsizetype *room)
+{
+    // The burst's buffer always has room: a full burst is ended at once.
+    const qsizetype size = m_text.size();
+    m_text.resize(MaxBurstBytes);
+    m_text.resize(size);
+    *room = MaxBurstBytes - size;
+    return m_text.data() + size;
+}
+
+void ReceivePipeline::commit(qsizetype n)
+{
+    if (n > 0) {
         if (m_text.isEmpty())
             m_firstArrivalMs = QDateTime::currentMSecsSinceEpoch();
-        const qsizetype take = qMin(bytes.size() - at, MaxBurstBytes - m_text.size());
-        m_text.append(bytes.constData() + at, take);
-        at += take;
+        // The bytes are already in place behind the current end.
+        m_text.resize(m_text.size() + n);
         if (m_text.size() >= MaxBurstBytes)
             endBurst();
     }
     // Restarting the count-down is what makes a burst end only after a full
     // quiet interval. A burst just cut full leaves nothing to wait for, unless
     // the arrival brought no bytes at all.
-    if (!m_text.isEmpty() || bytes.isEmpty()) {
+    if (!m_text.isEmpty() || n == 0) {
         const int interval = m_interval();
         Timer1.start(interval > 0 ? interval : 0);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/receivesink.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
@@ -11,7 +13,7 @@ namespace zanto {
 // the links have been quiet for the interval (read afresh at every arrival), or
 // when it reaches MaxBurstBytes, so a stream without pauses becomes a series of
 // full bursts instead of one unbounded one.
-class ReceivePipeline : public QObject
+class ReceivePipeline : public QObject, public ReceiveSink
 {
     Q_OBJECT
 public:
@@ -19,7 +21,11 @@ public:
 
     explicit ReceivePipeline(std::function<int()> quietIntervalMs, QObject *parent = nullptr);
 
+    // One arrival of bytes from a link (copied in).
     void arrival(const QByteArray &bytes);
+    // The same, written in place by the link.
+    char *reserve(qsizetype *room) override;
+    void commit(qsizetype n) override;
     // The quiet timer's tick: ends the burst, empty or not.
     void Timer1_Timer();
 

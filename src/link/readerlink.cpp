@@ -77,19 +77,30 @@ bool ReaderLink::send(const QByteArray &text, LinkRule rule)
     return ok;
 }
 
-// Takes what is waiting in bounded pieces into one reused buffer, so one huge
-// arrival cannot hold the window and no event costs an allocation; an event
-// without data still counts as an arrival.
+// Takes what is waiting in bounded pieces straight into the sink's space, so
+// one huge arrival cannot hold the window and no event costs an allocation or
+// an extra copy; an event without data still counts as an arrival.
 template <typename Read> void ReaderLink::drain(Read read)
 {
-    if (m_readBuffer.size() != ReadChunk)
-        m_readBuffer.resize(ReadChunk);
-    qint64 n = read(m_readBuffer.data(), ReadChunk);
-    Q_EMIT received(QByteArray::fromRawData(m_readBuffer.constData(), n));
-    while (n > 0) {
-        n = read(m_readBuffer.data(), ReadChunk);
-        if (n > 0)
-            Q_EMIT received(QByteArray::fromRawData(m_readBuffer.constData(), n));
+    for (bool first = true;; first = false) {
+        qsizetype room = ReadChunk;
+        char *space = nullptr;
+        if (m_sink) {
+            space = m_sink->reserve(&room);
+            room = qMin(room, ReadChunk);
+        } else {
+            if (m_readBuffer.size() != ReadChunk)
+                m_readBuffer.resize(ReadChunk);
+            space = m_readBuffer.data();
+        }
+        const qint64 n = read(space, room);
+        if (n <= 0 && !first)
+            return;
+        if (m_sink)
+            m_sink->commit(qMax<qint64>(n, 0));
+        Q_EMIT received(QByteArray::fromRawData(space, qMax<qint64>(n, 0)));
+        if (n <= 0)
+            return;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/receivesink.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "protocol/linkrules.h"
@@ -38,6 +39,9 @@ public:
     // refused the frame (its error text has gone to status()).
     bool send(const QByteArray &text, LinkRule rule);
 
+    // The receiver of every byte from either link (the receive pipeline).
+    void setSink(ReceiveSink *sink) { m_sink = sink; }
+
     bool tcpConnected() const { return Winsock1.state() == TcpClient::Connected; }
     bool serialOpen() const { return MSComm1.portOpen(); }
 
@@ -49,8 +53,8 @@ public:
 
 Q_SIGNALS:
     void status(const QString &text);
-    // Bytes received on either link, possibly none (an event without data).
-    // The array is only valid during the call: receivers copy what they keep.
+    // Bytes received on either link, possibly none (an event without data),
+    // after the sink has taken them. The array is only valid during the call.
     void received(const QByteArray &bytes);
 
 private:
@@ -63,7 +67,8 @@ private:
     template <typename Read> void drain(Read read);
 
     std::function<LinkParams()> m_params;
-    QByteArray m_readBuffer; // reused for every arrival: no allocation per event
+    ReceiveSink *m_sink = nullptr;
+    QByteArray m_readBuffer; // where bytes go when no sink is set
     QString m_serialPortText;
 };
 
