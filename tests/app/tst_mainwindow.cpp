@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace zanto;
 
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void settingsFileUnwritable();
     void connectBeforeDialogUsesFile();
     void closingMainWindowSavesSettings();
+    void closingMainWindowEndsTheProgram();
 };
 
 void TestMainWindow::startUpState()
@@ -432,6 +434,25 @@ void TestMainWindow::closingMainWindowSavesSettings()
         w.close();
     }
     QCOMPARE(dir.read(QStringLiteral("settings1.ini")), QByteArray("1\r\n192.168.0.2\r\n38400\r\n10000\r\n"));
+}
+
+void TestMainWindow::closingMainWindowEndsTheProgram()
+{
+    TestDir dir;
+    auto *w = new MainWindow;
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
+    w->portSettings(false);     // loaded, hidden
+    w->setupTag(true);          // loaded, shown
+    w->readerConfig(false);     // loaded, hidden
+    QTimer::singleShot(0, w, &QWidget::close);
+    // A dialog left behind would keep the event loop running: give up after 5 s.
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    connect(&giveUp, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    giveUp.start(5000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), QByteArray("1\r\n192.168.0.2\r\n9600\r\n10000\r\n"));
 }
 
 QTEST_MAIN(TestMainWindow)
