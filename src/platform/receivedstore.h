@@ -56,7 +56,10 @@ private:
         qsizetype capacity = 0;
         qsizetype used = 0;
     };
-    static constexpr size_t SpareChunks = 4;
+    // Enough spare chunks for what a fast stream brings between two batches
+    // of the view (which is when the oldest rows go), so a stream past the
+    // budget runs in memory it already has instead of mapping more.
+    static constexpr size_t SpareChunks = 16;
 
     Chunk takeChunk(qsizetype size);
     void giveBack(Chunk &&chunk);
