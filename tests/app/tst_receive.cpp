@@ -144,6 +144,8 @@ void TestReceive::burstRows_data()
     QTest::newRow("00 41") << QByteArray("\x00\x41", 2) << " 00 41" << "A";
     QTest::newRow("only zeros") << QByteArray(4, '\0') << " 00 00 00 00" << "";
     QTest::newRow("high bytes") << QByteArray("\x80\xFE") << " 80 FE" << QString::fromLatin1("\x80\xFE");
+    QTest::newRow("tab stays in the text") << QByteArray("a\tb") << " 61 09 62" << QString::fromUtf8("a\u2409b");
+    QTest::newRow("delete") << QByteArray("\x7F") << " 7F" << QString(QChar(0x2421));
 }
 
 void TestReceive::burstRows()

@@ -17,8 +17,6 @@ class TestReceivedGrid : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void cellsFromBytes_data();
-    void cellsFromBytes();
     void budgetDropsOldestRows();
     void storeFreesChunksAndKeepsBytes();
     void batchesReachTheViewTogether();
@@ -26,35 +24,6 @@ private Q_SLOTS:
     void copyAndSaveGiveRawCharacters();
     void tooltipTellsTimeAndCount();
 };
-
-void TestReceivedGrid::cellsFromBytes_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("hex");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("digits cr lf") << QByteArray("10\r\n") << " 31 30 0D 0A" << QString::fromUtf8("10\u240D\u240A");
-    QTest::newRow("single 05") << QByteArray("\x05") << " 05" << QString(QChar(0x2405));
-    QTest::newRow("zero then A") << QByteArray("\x00\x41", 2) << " 00 41" << "A";
-    QTest::newRow("only zeros") << QByteArray(3, '\0') << " 00 00 00" << "";
-    QTest::newRow("tab stays in the text") << QByteArray("a\tb") << " 61 09 62" << QString::fromUtf8("a\u2409b");
-    QTest::newRow("high bytes") << QByteArray("\x80\xFF\xE9") << " 80 FF E9" << QString::fromUtf8("\u0080\u00FF\u00E9");
-    QTest::newRow("delete") << QByteArray("\x7F") << " 7F" << QString(QChar(0x2421));
-}
-
-void TestReceivedGrid::cellsFromBytes()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, hex);
-    QFETCH(QString, text);
-    ReceivedGrid grid;
-    QAbstractItemModelTester tester(grid.receivedModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    grid.addRow(bytes, 0);
-    grid.flush();
-    QCOMPARE(grid.rows(), 2);
-    const QAbstractItemModel *model = grid.model();
-    QCOMPARE(model->data(model->index(0, 0)).toString(), hex);
-    QCOMPARE(model->data(model->index(0, 1)).toString(), text);
-}
 
 void TestReceivedGrid::budgetDropsOldestRows()
 {

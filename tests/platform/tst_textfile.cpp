@@ -11,42 +11,12 @@ class TestTextFile : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void readsLines_data();
-    void readsLines();
     void writesCrLfAndEveryByte();
     void createIfMissingKeepsExisting();
     void failedWriteKeepsOldFile();
     void limits_data();
     void limits();
 };
-
-void TestTextFile::readsLines_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("maxLines");
-    QTest::addColumn<QList<QByteArray>>("lines");
-    QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << -1 << QList<QByteArray>{"a", "b"};
-    QTest::newRow("lf") << QByteArray("a\nb\n") << -1 << QList<QByteArray>{"a", "b"};
-    QTest::newRow("last line unended") << QByteArray("a\r\nb") << -1 << QList<QByteArray>{"a", "b"};
-    QTest::newRow("empty lines kept") << QByteArray("a\r\n\r\nc\r\n") << -1 << QList<QByteArray>{"a", "", "c"};
-    QTest::newRow("empty file") << QByteArray() << -1 << QList<QByteArray>{};
-    QTest::newRow("extra lines ignored") << QByteArray("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n") << 4 << QList<QByteArray>{"1", "2", "3", "4"};
-    QTest::newRow("8-bit bytes") << QByteArray("\xE9\xFF\x80\r\n") << -1 << QList<QByteArray>{"\xE9\xFF\x80"};
-}
-
-void TestTextFile::readsLines()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(int, maxLines);
-    QFETCH(QList<QByteArray>, lines);
-    TestDir dir;
-    QVERIFY(dir.write(QStringLiteral("f.ini"), content));
-    FileReadLimits limits;
-    limits.maxLines = maxLines;
-    const FileLines read = readLineFile(dir.filePath(QStringLiteral("f.ini")), limits);
-    QCOMPARE(read.problem, QString());
-    QCOMPARE(read.lines, lines);
-}
 
 void TestTextFile::writesCrLfAndEveryByte()
 {
