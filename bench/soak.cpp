@@ -28,6 +28,8 @@ struct Figures {
     qint64 bytes = 0;
     qint64 errors = 0;
     double maxStallMs = 0;
+    qint64 stallsOver50 = 0;
+    qint64 stallsOver20 = 0;
     double rssMaxMiB = 0;
     double rssAtBudgetMiB = -1;
 };
@@ -120,7 +122,10 @@ int main(int argc, char *argv[])
     qint64 last = 0;
     QObject::connect(&stallTimer, &QTimer::timeout, [&] {
         const qint64 now = stallClock.nsecsElapsed();
-        f.maxStallMs = qMax(f.maxStallMs, (now - last) / 1e6 - 10.0);
+        const double stall = (now - last) / 1e6 - 10.0;
+        f.maxStallMs = qMax(f.maxStallMs, stall);
+        f.stallsOver20 += stall > 20 ? 1 : 0;
+        f.stallsOver50 += stall > 50 ? 1 : 0;
         last = now;
     });
     last = stallClock.nsecsElapsed();
@@ -145,6 +150,8 @@ int main(int argc, char *argv[])
     print("rss_max_MiB", f.rssMaxMiB);
     print("rss_end_MiB", residentMiB());
     print("max_stall_ms", f.maxStallMs);
+    print("stalls_over_20ms", double(f.stallsOver20), 0);
+    print("stalls_over_50ms", double(f.stallsOver50), 0);
     print("errors", double(f.errors + (paced ? 0 : 1) + (flood ? 0 : 1)), 0);
     return 0;
 }
