@@ -46,9 +46,6 @@ MainWindow::MainWindow(QWidget *parent)
     buildControls();
     buildMenus();
 
-    m_link = new ReaderLink([this] { return linkParams(); }, this);
-    connect(m_link, &ReaderLink::status, this, &MainWindow::setStatus);
-
     m_pipeline = new ReceivePipeline(
         [this] {
             bool ok = false;
@@ -56,11 +53,13 @@ MainWindow::MainWindow(QWidget *parent)
             return ok && ms > 0 ? ms : 250;
         },
         this);
-    m_link->setSink(m_pipeline);
+    m_link = new ReaderLink([this] { return linkParams(); }, m_pipeline, this);
+    connect(m_link, &ReaderLink::status, this, &MainWindow::setStatus);
     connect(m_pipeline, &ReceivePipeline::burstEnded, this, &MainWindow::Timer1_Burst);
 
-    m_counterTimer.setSingleShot(true);
-    connect(&m_counterTimer, &QTimer::timeout, this, &MainWindow::showCounters);
+    // The counters follow the grid's pace: at once after a quiet spell, in
+    // batches while a stream is being cut into full bursts.
+    connect(MSFlexGrid1, &ReceivedGrid::flushed, this, &MainWindow::showCounters);
 
     Form_Load();
 }
@@ -379,29 +378,21 @@ void MainWindow::SendToReader(const QString &text, LinkRule rule)
 
 void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
 {
-    if (!text.isEmpty()) {
-        const int r = MSFlexGrid1->rows();
-        if (r > 4)
-            MSFlexGrid1->setTopRow(r - 3);
-        MSFlexGrid1->addRow(text, firstArrivalMs);
-        DecodeConfigReply(text);
-    }
     m_lastBurstBytes = text.size();
     ++m_burstCount;
-    // The counters follow at the grid's pace: at once after a quiet spell, in
-    // batches while a stream is being cut into full bursts.
-    if (!m_counterTimer.isActive()) {
-        const qint64 since = m_sinceCounters.isValid() ? m_sinceCounters.elapsed() : 50;
-        if (since >= 50)
-            showCounters();
-        else
-            m_counterTimer.start(int(50 - since));
+    if (text.isEmpty()) {
+        showCounters(); // no row, so no batch of the grid's to wait for
+        return;
     }
+    const int r = MSFlexGrid1->rows();
+    if (r > 4)
+        MSFlexGrid1->setTopRow(r - 3);
+    MSFlexGrid1->addRow(text, firstArrivalMs);
+    DecodeConfigReply(text);
 }
 
 void MainWindow::showCounters()
 {
-    m_sinceCounters.restart();
     Text7->setText(QString::number(m_lastBurstBytes));
     Receive_Count->setText(QString::number(m_burstCount));
 }

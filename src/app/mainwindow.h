@@ -4,10 +4,8 @@
 #include "protocol/configstring.h"
 #include "protocol/linkrules.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 
 class QCheckBox;
 class QComboBox;
@@ -148,8 +146,6 @@ private:
     ReaderMode m_mode = ReaderMode::Standard;
     qint64 m_burstCount = 0;
     qsizetype m_lastBurstBytes = 0;
-    QTimer m_counterTimer;
-    QElapsedTimer m_sinceCounters;
 };
 
 } // namespace zanto

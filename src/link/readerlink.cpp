@@ -2,9 +2,10 @@
 
 namespace zanto {
 
-ReaderLink::ReaderLink(std::function<LinkParams()> params, QObject *parent)
+ReaderLink::ReaderLink(std::function<LinkParams()> params, ReceiveSink *sink, QObject *parent)
     : QObject(parent)
     , m_params(std::move(params))
+    , m_sink(sink)
 {
     connect(&MSComm1, &SerialPort::onComm, this, &ReaderLink::MSComm1_OnComm);
     connect(&MSComm1, &SerialPort::lost, this, [this](const QString &) {
@@ -83,22 +84,14 @@ bool ReaderLink::send(const QByteArray &text, LinkRule rule)
 template <typename Read> void ReaderLink::drain(Read read)
 {
     for (bool first = true;; first = false) {
-        qsizetype room = ReadChunk;
-        char *space = nullptr;
-        if (m_sink) {
-            space = m_sink->reserve(&room);
-            room = qMin(room, ReadChunk);
-        } else {
-            if (m_readBuffer.size() != ReadChunk)
-                m_readBuffer.resize(ReadChunk);
-            space = m_readBuffer.data();
-        }
-        const qint64 n = read(space, room);
+        qsizetype room = 0;
+        char *space = m_sink->reserve(&room);
+        const qint64 n = read(space, qMin(room, ReadChunk));
         if (n <= 0 && !first)
             return;
-        if (m_sink)
-            m_sink->commit(qMax<qint64>(n, 0));
+        // Observers see the bytes while they are still where they were read to.
         Q_EMIT received(QByteArray::fromRawData(space, qMax<qint64>(n, 0)));
+        m_sink->commit(qMax<qint64>(n, 0));
         if (n <= 0)
             return;
     }

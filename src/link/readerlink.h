@@ -27,7 +27,8 @@ class ReaderLink : public QObject
 {
     Q_OBJECT
 public:
-    explicit ReaderLink(std::function<LinkParams()> params, QObject *parent = nullptr);
+    // Everything received on either link goes into the sink.
+    ReaderLink(std::function<LinkParams()> params, ReceiveSink *sink, QObject *parent = nullptr);
 
     // Opens the link the parameters select. True when the connect button should
     // now read "Disconnect".
@@ -38,9 +39,6 @@ public:
     // Sends the text and one CR under the rule. Returns false when a chosen link
     // refused the frame (its error text has gone to status()).
     bool send(const QByteArray &text, LinkRule rule);
-
-    // The receiver of every byte from either link (the receive pipeline).
-    void setSink(ReceiveSink *sink) { m_sink = sink; }
 
     bool tcpConnected() const { return Winsock1.state() == TcpClient::Connected; }
     bool serialOpen() const { return MSComm1.portOpen(); }
@@ -54,7 +52,7 @@ public:
 Q_SIGNALS:
     void status(const QString &text);
     // Bytes received on either link, possibly none (an event without data),
-    // after the sink has taken them. The array is only valid during the call.
+    // just before the sink takes them. The array is only valid during the call.
     void received(const QByteArray &bytes);
 
 private:
@@ -67,8 +65,7 @@ private:
     template <typename Read> void drain(Read read);
 
     std::function<LinkParams()> m_params;
-    ReceiveSink *m_sink = nullptr;
-    QByteArray m_readBuffer; // where bytes go when no sink is set
+    ReceiveSink *m_sink;
     QString m_serialPortText;
 };
 

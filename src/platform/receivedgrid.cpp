@@ -205,6 +205,7 @@ void ReceivedGrid::flush()
         verticalScrollBar()->setValue(dataRow);
     }
     m_pendingTopRow = -1;
+    Q_EMIT flushed();
 }
 
 QList<int> ReceivedGrid::selectedRowNumbers() const

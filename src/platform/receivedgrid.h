@@ -49,6 +49,8 @@ public:
 
 Q_SIGNALS:
     void rowsDropped(quint64 total);
+    // A batch of rows has reached the view.
+    void flushed();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
