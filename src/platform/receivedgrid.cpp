@@ -1,5 +1,6 @@
 #include "platform/receivedgrid.h"
 
+#include "platform/textfile.h"
 #include "platform/twips.h"
 
 #include <QApplication>
@@ -11,7 +12,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -246,18 +246,10 @@ QString ReceivedGrid::saveRows(const QString &path) const
         for (int i = 0; i < m_model->publishedRows(); ++i)
             rows.append(i);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return tr("Cannot write %1: %2").arg(path, file.errorString());
-    const QByteArray content = linesForRows(rows, "\r\n");
-    if (file.write(content) != content.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return tr("Cannot write %1: %2").arg(path, why);
-    }
-    if (!file.commit())
-        return tr("Cannot write %1: %2").arg(path, file.errorString());
-    return {};
+    QList<QByteArray> lines;
+    for (int row : rows)
+        lines.append(m_model->rowLine(row));
+    return writeLineFile(path, lines);
 }
 
 void ReceivedGrid::keyPressEvent(QKeyEvent *event)
