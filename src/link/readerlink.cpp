@@ -24,7 +24,10 @@ bool ReaderLink::openLink()
         // Every failure, a baud rate the port cannot use included, leaves the
         // port closed and says the port is not available.
         if (!MSComm1.setSettings(p.baudText + QLatin1String(",n,8,1")) || !MSComm1.open(p.portText)) {
-            Q_EMIT status(QLatin1String("Comm ") + p.portText + QLatin1String(" not available"));
+            QString why = MSComm1.errorString();
+            if (!MSComm1.accessHint().isEmpty())
+                why += QLatin1Char('\n') + MSComm1.accessHint();
+            Q_EMIT status(QLatin1String("Comm ") + p.portText + QLatin1String(" not available"), why);
             return false;
         }
         m_serialPortText = p.portText;
@@ -66,16 +69,20 @@ bool ReaderLink::send(const QByteArray &text, LinkRule rule)
 {
     const QByteArray frame = text + '\r';
     const LinkChoice choice = chooseLinks(rule, tcpConnected(), serialOpen());
-    bool ok = true;
-    if (choice.tcp && !Winsock1.sendData(frame)) {
-        Q_EMIT status(Winsock1.errorString());
-        ok = false;
+    bool sent = false;
+    if (choice.tcp) {
+        if (Winsock1.sendData(frame))
+            sent = true;
+        else
+            Q_EMIT status(Winsock1.errorString());
     }
-    if (choice.serial && !MSComm1.output(frame)) {
-        Q_EMIT status(MSComm1.errorString());
-        ok = false;
+    if (choice.serial) {
+        if (MSComm1.output(frame))
+            sent = true;
+        else
+            Q_EMIT status(MSComm1.errorString());
     }
-    return ok;
+    return sent;
 }
 
 // Takes what is waiting in bounded pieces straight into the sink's space, so

@@ -36,8 +36,8 @@ public:
     // Closes the link the parameters select now (not necessarily the one opened).
     void closeLink();
 
-    // Sends the text and one CR under the rule. Returns false when a chosen link
-    // refused the frame (its error text has gone to status()).
+    // Sends the text and one CR under the rule. True when the frame went out on
+    // at least one link; a link that refused it has said why through status().
     bool send(const QByteArray &text, LinkRule rule);
 
     bool tcpConnected() const { return Winsock1.state() == TcpClient::Connected; }
@@ -50,7 +50,9 @@ public:
     static constexpr qsizetype ReadChunk = 256 * 1024;
 
 Q_SIGNALS:
-    void status(const QString &text);
+    // The status line's text, and what more there is to say about it (the
+    // system's reason a port could not be opened, what to do about it).
+    void status(const QString &text, const QString &detail = QString());
     // Bytes received on either link, possibly none (an event without data),
     // just before the sink takes them. The array is only valid during the call.
     void received(const QByteArray &bytes);

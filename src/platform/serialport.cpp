@@ -1,21 +1,27 @@
 #include "platform/serialport.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace zanto {
 
 SerialPort::SerialPort(QObject *parent)
     : QObject(parent)
 {
-    m_port.setReadBufferSize(ReadBufferLimit);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialPort::onComm);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
 }
 
 SerialPort::~SerialPort()
 {
-    m_port.disconnect(this);
-    m_port.close();
+    if (m_port) {
+        m_port->disconnect(this);
+        m_port->close();
+    }
 }
 
 QString SerialPort::deviceForPortText(const QString &portText)
@@ -45,6 +51,7 @@ QString SerialPort::deviceForPortText(const QString &portText)
 bool SerialPort::setSettings(const QString &settings)
 {
     m_settingsValid = false;
+    m_hint.clear();
     const QStringList parts = settings.split(QLatin1Char(','));
     if (parts.size() != 4) {
         m_error = tr("Settings \"%1\" are not baud,parity,data,stop").arg(settings);
@@ -91,10 +98,20 @@ bool SerialPort::setSettings(const QString &settings)
     return true;
 }
 
+bool SerialPort::configure(QSerialPort &port) const
+{
+    return port.setBaudRate(m_baud) && port.setParity(m_parity) && port.setDataBits(m_dataBits)
+        && port.setStopBits(m_stopBits) && port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+QString SerialPort::openDevice() const
+{
+    return portOpen() ? m_device : QString();
+}
+
 bool SerialPort::open(const QString &portText)
 {
-    if (m_port.isOpen())
-        m_port.close();
+    m_hint.clear();
     if (!m_settingsValid)
         return false;
     const QString device = deviceForPortText(portText);
@@ -102,40 +119,91 @@ bool SerialPort::open(const QString &portText)
         m_error = tr("\"%1\" names no serial port").arg(portText);
         return false;
     }
-    m_port.setPortName(device);
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (portOpen() && !canonical.isEmpty() && canonical == QFileInfo(m_device).canonicalFilePath()) {
+        // Opening it again would only find it busy: it is ours already.
+        if (!configure(*m_port)) {
+            m_error = m_port->errorString();
+            return false;
+        }
+        return true;
+    }
+    // The new port is opened beside the one that may be open: if it fails,
+    // the working one is left alone.
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(device);
+    port->setReadBufferSize(ReadBufferLimit);
     // Applied before opening: a pty refuses some changes while it is open.
-    if (!m_port.setBaudRate(m_baud) || !m_port.setParity(m_parity) || !m_port.setDataBits(m_dataBits)
-        || !m_port.setStopBits(m_stopBits) || !m_port.setFlowControl(QSerialPort::NoFlowControl)) {
-        m_error = m_port.errorString();
+    if (!configure(*port)) {
+        m_error = port->errorString();
         return false;
     }
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = m_port.errorString();
-        m_port.clearError();
+    if (!port->open(QIODevice::ReadWrite)) {
+        m_error = port->errorString();
+        if (port->error() == QSerialPort::PermissionError)
+            m_hint = permissionHint(device);
         return false;
     }
+    adopt(std::move(port));
+    m_device = device;
     return true;
+}
+
+void SerialPort::adopt(std::unique_ptr<QSerialPort> port)
+{
+    if (m_port) {
+        m_port->disconnect(this);
+        m_port->close();
+    }
+    m_port = std::move(port);
+    connect(m_port.get(), &QSerialPort::readyRead, this, &SerialPort::onComm);
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+}
+
+QString SerialPort::permissionHint(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(device);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || ::access(path.constData(), R_OK | W_OK) == 0)
+        return {}; // not a matter of permissions (a lock held by another program, say)
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
+        return {}; // no group would help
+    QString group = QString::number(info.st_gid);
+    char buffer[4096];
+    struct group entry {};
+    struct group *found = nullptr;
+    if (::getgrgid_r(info.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        group = QString::fromLocal8Bit(found->gr_name);
+    return tr("%1 may be used by the group %2 only: add your user to it "
+              "(sudo usermod -aG %2 $USER), then log out and in again")
+        .arg(device, group);
+#else
+    Q_UNUSED(device);
+    return {};
+#endif
 }
 
 void SerialPort::close()
 {
-    if (m_port.isOpen())
-        m_port.close();
-    m_port.clearError();
+    if (m_port && m_port->isOpen())
+        m_port->close();
+    if (m_port)
+        m_port->clearError();
 }
 
 bool SerialPort::portOpen() const
 {
-    return m_port.isOpen();
+    return m_port && m_port->isOpen();
 }
 
 bool SerialPort::output(const QByteArray &bytes)
 {
-    if (!m_port.isOpen())
+    if (!portOpen())
         return false;
-    const qint64 written = m_port.write(bytes);
+    const qint64 written = m_port->write(bytes);
     if (written != bytes.size()) {
-        m_error = m_port.errorString();
+        m_error = m_port->errorString();
         return false;
     }
     return true;
@@ -143,21 +211,21 @@ bool SerialPort::output(const QByteArray &bytes)
 
 QByteArray SerialPort::input(qsizetype maxBytes)
 {
-    if (!m_port.isOpen())
+    if (!portOpen())
         return {};
-    return m_port.read(maxBytes);
+    return m_port->read(maxBytes);
 }
 
 qint64 SerialPort::input(char *buffer, qint64 maxBytes)
 {
-    if (!m_port.isOpen())
+    if (!portOpen())
         return 0;
-    return qMax<qint64>(0, m_port.read(buffer, maxBytes));
+    return qMax<qint64>(0, m_port->read(buffer, maxBytes));
 }
 
 qint64 SerialPort::bytesWaiting() const
 {
-    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+    return portOpen() ? m_port->bytesAvailable() : 0;
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)
@@ -166,16 +234,16 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         return;
     const bool lineGone = error == QSerialPort::ReadError || error == QSerialPort::WriteError
         || error == QSerialPort::ResourceError;
-    if (lineGone && m_port.isOpen()) {
+    if (lineGone && portOpen()) {
         // Qt keeps raising the read error in a tight loop until the port is
         // closed (a pty whose far end closed), so close it here, at once, and
         // report the loss a single time.
-        m_error = m_port.errorString();
+        m_error = m_port->errorString();
         // Bytes already taken in still belong to the reader's last burst.
-        if (m_port.bytesAvailable() > 0)
+        if (m_port->bytesAvailable() > 0)
             Q_EMIT onComm();
-        m_port.close();
-        m_port.clearError();
+        m_port->close();
+        m_port->clearError();
         Q_EMIT lost(m_error);
     }
 }

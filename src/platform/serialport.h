@@ -5,6 +5,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <memory>
+
 namespace zanto {
 
 // The reader's serial link. The settings string ("9600,n,8,1") and the port text
@@ -26,8 +28,15 @@ public:
     // Parses and keeps "baud,parity,data,stop"; false when it is not usable.
     bool setSettings(const QString &settings);
     // Opens the device the port text names with the kept settings. On failure
-    // the port stays closed and errorString() says why.
+    // errorString() says why, and a port that was open before stays open and
+    // working; on success the new port replaces it. The port already open is
+    // only given the new settings.
     bool open(const QString &portText);
+    // What a user can do about the last failed open, when there is something
+    // (on Linux: the group that gives access to the device); else empty.
+    QString accessHint() const { return m_hint; }
+    // The device the open port reads, or empty.
+    QString openDevice() const;
     void close();
     bool portOpen() const;
     QString errorString() const { return m_error; }
@@ -42,20 +51,28 @@ public:
 
     static constexpr qint64 ReadBufferLimit = 1 << 20;
 
+    // The hint for a device the system refused to open: the group owning it,
+    // when the user is not in that group.
+    static QString permissionHint(const QString &device);
+
 Q_SIGNALS:
     void onComm();
     void lost(const QString &why);
 
 private:
+    bool configure(QSerialPort &port) const;
+    void adopt(std::unique_ptr<QSerialPort> port);
     void handleError(QSerialPort::SerialPortError error);
 
-    QSerialPort m_port;
+    std::unique_ptr<QSerialPort> m_port;
+    QString m_device;
     bool m_settingsValid = false;
     qint32 m_baud = 9600;
     QSerialPort::Parity m_parity = QSerialPort::NoParity;
     QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
     QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     QString m_error;
+    QString m_hint;
 };
 
 } // namespace zanto

@@ -4,8 +4,15 @@
 #include "support/loopbackreader.h"
 #include "support/ptypair.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zanto;
 
@@ -19,6 +26,7 @@ private Q_SLOTS:
     void settingsString();
     void serialCarriesEveryByteBothWays();
     void badBaudLeavesPortClosed();
+    void permissionHintNamesTheGroup();
     void farEndClosedClosesPortOnce();
     void tcpStatesAndEvents();
     void tcpRefusedIsAnError();
@@ -104,6 +112,48 @@ void TestLinks::badBaudLeavesPortClosed()
     QVERIFY(!port.setSettings(QStringLiteral("abc,n,8,1")));
     QVERIFY(!port.open(pty.linkPath()));
     QVERIFY(!port.portOpen());
+}
+
+// A device the user may not open tells which group would give access. Run in
+// a child that has given up root, since root may open anything.
+void TestLinks::permissionHintNamesTheGroup()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to make a device file owned by another group and then give up root");
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString device = dir.filePath("ttyTEST");
+    const QString privateDevice = dir.filePath("ttyPRIVATE");
+    for (const QString &path : {device, privateDevice}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // Group 0 ("root") may read and write the first; nobody but its owner the second.
+    QVERIFY(::chmod(QFile::encodeName(device).constData(), 0660) == 0);
+    QVERIFY(::chmod(QFile::encodeName(privateDevice).constData(), 0600) == 0);
+    int pipeEnds[2];
+    QVERIFY(::pipe(pipeEnds) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        const QByteArray answer = SerialPort::permissionHint(device).toUtf8() + '\n'
+            + SerialPort::permissionHint(privateDevice).toUtf8() + '\n';
+        ::_exit(::write(pipeEnds[1], answer.constData(), size_t(answer.size())) == answer.size() ? 0 : 3);
+    }
+    ::close(pipeEnds[1]);
+    QByteArray answer;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, n);
+    ::close(pipeEnds[0]);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QCOMPARE(QString::fromUtf8(answer),
+             device + " may be used by the group root only: add your user to it (sudo usermod -aG root $USER), "
+                      "then log out and in again\n\n");
 }
 
 void TestLinks::farEndClosedClosesPortOnce()
