@@ -43,10 +43,13 @@ char *ReceivePipeline::reserve(qsizetype *room)
 void ReceivePipeline::commit(qsizetype n)
 {
     if (n > 0) {
-        if (m_text.isEmpty())
+        const bool first = m_text.isEmpty();
+        if (first)
             m_firstArrivalMs = QDateTime::currentMSecsSinceEpoch();
         // The bytes are already in place behind the current end.
         m_text.resize(m_text.size() + n);
+        if (first)
+            Q_EMIT burstStarted(m_firstArrivalMs);
         if (m_text.size() >= MaxBurstBytes)
             endBurst();
     }

@@ -31,10 +31,13 @@ public:
 
     const QByteArray &receivedText() const { return m_text; }
     bool gathering() const { return Timer1.isActive(); }
+    qint64 firstArrivalMs() const { return m_firstArrivalMs; }
 
     QTimer Timer1;
 
 Q_SIGNALS:
+    // The first bytes of a burst arrived.
+    void burstStarted(qint64 firstArrivalMs);
     // A burst ended: its bytes (possibly none) and when its first byte arrived.
     void burstEnded(const QByteArray &text, qint64 firstArrivalMs);
 

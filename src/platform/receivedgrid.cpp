@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -40,11 +41,16 @@ public:
     {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
-        const QString text = opt.text;
+        QString text = opt.text;
         opt.text.clear();
         const QWidget *widget = opt.widget;
         QStyle *style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+        // The model ends a cell that shows less than its row with the mark.
+        const bool more = text.endsWith(ReceivedModel::MoreMark);
+        if (more)
+            text.chop(1);
 
         const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(2, 0, -2, 0);
         const bool selected = opt.state & QStyle::State_Selected;
@@ -55,33 +61,57 @@ public:
         small.setPointSizeF(qMax(5.0, opt.font.pointSizeF() * 0.7));
         const QFontMetrics fm(opt.font);
         const QFontMetrics smallFm(small);
+        const QString mark(ReceivedModel::MoreMark);
+        const int markWidth = fm.horizontalAdvance(mark);
+        const int limit = area.right() + 1;
         painter->save();
         painter->setClipRect(area);
         int x = area.left();
         const int baseline = area.top() + (area.height() + fm.ascent() - fm.descent()) / 2;
+        bool cut = false;
         qsizetype i = 0;
-        while (i < text.size() && x < area.right()) {
-            if (ReceivedModel::isPicture(text.at(i))) {
-                const QString name = controlName(text.at(i));
-                const int w = smallFm.horizontalAdvance(name) + 4;
-                const QRect box(x, area.top() + (area.height() - smallFm.height()) / 2, w, smallFm.height());
+        while (i < text.size()) {
+            // A piece is one control character's box, or a run of plain text.
+            const bool box = ReceivedModel::isPicture(text.at(i));
+            qsizetype j = i + 1;
+            while (!box && j < text.size() && !ReceivedModel::isPicture(text.at(j)))
+                ++j;
+            const QString piece = box ? controlName(text.at(i)) : text.mid(i, j - i);
+            const int width = box ? smallFm.horizontalAdvance(piece) + 5 : fm.horizontalAdvance(piece);
+            const bool last = j >= text.size() && !more;
+            if (x + width > limit - (last ? 0 : markWidth)) {
+                cut = true;
+                if (!box) {
+                    // As much of the run as fits, then the mark.
+                    const QString fitted = fm.elidedText(piece, Qt::ElideRight, limit - x);
+                    painter->setPen(normal);
+                    painter->setFont(opt.font);
+                    painter->drawText(x, baseline, fitted.endsWith(mark) ? fitted : fitted + mark);
+                } else if (x + markWidth <= limit) {
+                    painter->setPen(normal);
+                    painter->setFont(opt.font);
+                    painter->drawText(x, baseline, mark);
+                }
+                break;
+            }
+            if (box) {
+                const QRect frame(x, area.top() + (area.height() - smallFm.height()) / 2, width - 1, smallFm.height());
                 painter->setPen(dim);
                 painter->setFont(small);
-                painter->drawRect(box.adjusted(0, 0, -1, -1));
-                painter->drawText(box, Qt::AlignCenter, name);
-                x += w + 1;
-                ++i;
-                continue;
+                painter->drawRect(frame.adjusted(0, 0, -1, -1));
+                painter->drawText(frame, Qt::AlignCenter, piece);
+            } else {
+                painter->setPen(normal);
+                painter->setFont(opt.font);
+                painter->drawText(x, baseline, piece);
             }
-            qsizetype j = i;
-            while (j < text.size() && !ReceivedModel::isPicture(text.at(j)))
-                ++j;
-            const QString run = text.mid(i, j - i);
+            x += width;
+            i = j;
+        }
+        if (more && !cut) {
             painter->setPen(normal);
             painter->setFont(opt.font);
-            painter->drawText(x, baseline, run);
-            x += fm.horizontalAdvance(run);
-            i = j;
+            painter->drawText(x, baseline, mark);
         }
         painter->restore();
     }
@@ -92,16 +122,19 @@ public:
 ReceivedGrid::ReceivedGrid(QWidget *parent)
     : QTableView(parent)
     , m_model(new ReceivedModel(this))
+    , m_marker(new QPushButton(this))
 {
     setModel(m_model);
     setItemDelegateForColumn(1, new ReceivedTextDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control, as everywhere else in the window.
+    setTabKeyNavigation(false);
     setWordWrap(false);
-    // Cells hold a bounded prefix already; eliding it would lay out every
-    // character again at each paint.
-    setTextElideMode(Qt::ElideNone);
+    // Cells hold a bounded prefix, so eliding one costs little; the mark says
+    // a row holds more than its cell shows.
+    setTextElideMode(Qt::ElideRight);
     setCornerButtonEnabled(false);
     verticalHeader()->hide();
     // One fixed height for every row: nothing is measured per row.
@@ -114,6 +147,17 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_batchTimer.setSingleShot(true);
     connect(&m_batchTimer, &QTimer::timeout, this, &ReceivedGrid::flush);
+    m_liveTimer.setInterval(BatchIntervalMs);
+    connect(&m_liveTimer, &QTimer::timeout, m_model, &ReceivedModel::refreshLive);
+
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceivedGrid::userMovedView);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ReceivedGrid::userMovedView);
+    m_marker->setObjectName(QStringLiteral("NewRowsBelow"));
+    m_marker->setFocusPolicy(Qt::NoFocus);
+    m_marker->setCursor(Qt::PointingHandCursor);
+    m_marker->setToolTip(tr("Show the newest rows (the selection goes)"));
+    m_marker->hide();
+    connect(m_marker, &QPushButton::clicked, this, &ReceivedGrid::followNewest);
 }
 
 int ReceivedGrid::rows() const
@@ -135,8 +179,11 @@ void ReceivedGrid::setRows(int rows)
 
 void ReceivedGrid::setTopRow(int row)
 {
+    // Applied by the next batch, together with the row that is added next:
+    // scrolling first would leave that row below the view for a batch.
     m_pendingTopRow = row;
-    scheduleFlush();
+    if (!m_batchTimer.isActive())
+        m_batchTimer.start(0);
 }
 
 int ReceivedGrid::topRow() const
@@ -170,8 +217,32 @@ void ReceivedGrid::clear()
 {
     m_batchTimer.stop();
     m_pendingTopRow = -1;
+    m_programScroll = true;
     m_model->clearRows();
     m_model->clearHeader();
+    m_programScroll = false;
+    m_userAway = false;
+    m_newBelow = 0;
+    updateMarker();
+}
+
+void ReceivedGrid::showLiveRow(const QByteArray *bytes, qint64 firstArrivalMs)
+{
+    const bool follow = !holdingView();
+    m_programScroll = true;
+    m_model->beginLive(bytes, firstArrivalMs);
+    if (follow)
+        scrollToNewest();
+    m_programScroll = false;
+    m_liveTimer.start();
+}
+
+void ReceivedGrid::endLiveRow()
+{
+    m_liveTimer.stop();
+    m_programScroll = true;
+    m_model->endLive();
+    m_programScroll = false;
 }
 
 void ReceivedGrid::scheduleFlush()
@@ -185,27 +256,110 @@ void ReceivedGrid::scheduleFlush()
         m_batchTimer.start(int(BatchIntervalMs - since));
 }
 
+bool ReceivedGrid::holdingView() const
+{
+    return m_userAway || (selectionModel() && selectionModel()->hasSelection());
+}
+
 void ReceivedGrid::flush()
 {
     m_batchTimer.stop();
     m_sinceFlush.restart();
+    const bool hold = holdingView();
+    QScrollBar *bar = verticalScrollBar();
+    const int heldTop = bar->value();
+    const qsizetype publishedBefore = m_model->publishedRows();
+
+    m_programScroll = true;
     const qsizetype dropped = m_model->publish(m_budget);
+    const qsizetype droppedShown = qMin(dropped, publishedBefore);
+    const qsizetype added = m_model->publishedRows() - (publishedBefore - droppedShown);
     if (dropped > 0) {
         m_dropped += quint64(dropped);
         if (m_pendingTopRow > 0)
             m_pendingTopRow = int(qMax<qsizetype>(1, m_pendingTopRow - dropped));
         Q_EMIT rowsDropped(m_dropped);
     }
-    if (m_pendingTopRow > 0 && m_model->publishedRows() > 0) {
-        const int dataRow = int(qMin<qsizetype>(m_pendingTopRow - 1, m_model->publishedRows() - 1));
-        // Rows scroll by item, so the bar's value is the top row: setting it costs
-        // the same whatever the number of rows. The bar learns of the new rows
-        // first.
-        updateGeometries();
-        verticalScrollBar()->setValue(dataRow);
+    // The scroll bar learns of the new rows before anything scrolls.
+    updateGeometries();
+    if (hold) {
+        // The rows the user looks at stay in place, also when the oldest
+        // rows went to keep within the budget.
+        bar->setValue(int(qMax<qsizetype>(0, heldTop - droppedShown)));
+        m_newBelow += added;
+    } else {
+        if (m_pendingTopRow > 0 && m_model->publishedRows() > 0) {
+            // Rows scroll by item, so the bar's value is the top row: setting
+            // it costs the same whatever the number of rows.
+            bar->setValue(int(qMin<qsizetype>(m_pendingTopRow - 1, m_model->publishedRows() - 1)));
+        }
+        scrollToNewest();
+        m_newBelow = 0;
     }
+    m_programScroll = false;
     m_pendingTopRow = -1;
+    updateMarker();
     Q_EMIT flushed();
+}
+
+void ReceivedGrid::scrollToNewest()
+{
+    const int last = m_model->rowCount() - 1;
+    if (last < 0)
+        return;
+    updateGeometries();
+    // The newest row must be whole in view, not cut by the bottom edge.
+    const int rowsInView = qMax(1, viewport()->height() / qMax(1, rowHeight(last)));
+    QScrollBar *bar = verticalScrollBar();
+    if (bar->value() + rowsInView <= last)
+        bar->setValue(last - rowsInView + 1);
+}
+
+void ReceivedGrid::userMovedView()
+{
+    if (m_programScroll)
+        return;
+    const QScrollBar *bar = verticalScrollBar();
+    m_userAway = bar->value() < bar->maximum();
+    if (!holdingView())
+        m_newBelow = 0;
+    updateMarker();
+}
+
+void ReceivedGrid::followNewest()
+{
+    m_programScroll = true;
+    clearSelection();
+    updateGeometries();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_programScroll = false;
+    m_userAway = false;
+    m_newBelow = 0;
+    updateMarker();
+}
+
+void ReceivedGrid::updateMarker()
+{
+    const bool show = holdingView() && m_newBelow > 0;
+    if (show) {
+        m_marker->setText(m_newBelow == 1 ? tr("\u2193 1 new row below") : tr("\u2193 %1 new rows below").arg(m_newBelow));
+        m_marker->adjustSize();
+        placeMarker();
+    }
+    m_marker->setVisible(show);
+}
+
+void ReceivedGrid::placeMarker()
+{
+    const QRect area = viewport()->geometry();
+    m_marker->move(area.right() - m_marker->width() - 4, area.bottom() - m_marker->height() - 4);
+    m_marker->raise();
+}
+
+void ReceivedGrid::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    placeMarker();
 }
 
 QList<int> ReceivedGrid::selectedRowNumbers() const
@@ -213,8 +367,10 @@ QList<int> ReceivedGrid::selectedRowNumbers() const
     QList<int> rows;
     if (!selectionModel())
         return rows;
-    for (const QModelIndex &index : selectionModel()->selectedRows())
-        rows.append(index.row());
+    for (const QModelIndex &index : selectionModel()->selectedRows()) {
+        if (index.row() < m_model->publishedRows()) // the live row is no row yet
+            rows.append(index.row());
+    }
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -223,7 +379,7 @@ QByteArray ReceivedGrid::linesForRows(const QList<int> &rows, const QByteArray &
 {
     QByteArray out;
     for (int row : rows) {
-        if (row < 0 || row >= m_model->storedRows())
+        if (row < 0 || row >= m_model->publishedRows())
             continue;
         out += m_model->rowLine(row);
         out += lineEnd;
@@ -256,6 +412,11 @@ void ReceivedGrid::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Copy)) {
         copySelection();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && selectionModel()->hasSelection()) {
+        clearSelection();
         event->accept();
         return;
     }

@@ -6,12 +6,16 @@
 #include <QTableView>
 #include <QTimer>
 
+class QPushButton;
+
 namespace zanto {
 
 // The received-data grid: a header row ("HEX", "ASCII") and one row per burst.
 // Row numbers count the header as row 0, as the receive pipeline expects.
 // Appended rows reach the view in batches at most about 20 times a second; a
-// row that comes after a quiet spell shows at once.
+// row that comes after a quiet spell shows at once. While the user holds the
+// view away from the newest rows (scrolled up, or rows selected), new rows do
+// not move it; a marker tells how many came below.
 class ReceivedGrid : public QTableView
 {
     Q_OBJECT
@@ -23,7 +27,7 @@ public:
 
     ReceivedModel *receivedModel() const { return m_model; }
 
-    // Row count, header row included.
+    // Row count, header row included (the live row not counted).
     int rows() const;
     void setRows(int rows);
     // The first visible row (header = row 0, so data rows start at 1).
@@ -36,10 +40,23 @@ public:
     // Clears every cell, the header included.
     void clear();
 
+    // The burst still being gathered, shown as the last row and refreshed at
+    // the batch rate until endLiveRow().
+    void showLiveRow(const QByteArray *bytes, qint64 firstArrivalMs);
+    void endLiveRow();
+
     void setByteBudget(quint64 bytes) { m_budget = bytes; }
     quint64 droppedRows() const { return m_dropped; }
     // Announces pending rows now instead of at the next batch.
     void flush();
+
+    // True while new rows leave the view where the user put it.
+    bool holdingView() const;
+    // Rows that came below the view while it was held.
+    qsizetype newRowsBelow() const { return m_newBelow; }
+    QPushButton *newRowsMarker() const { return m_marker; }
+    // Back to the newest rows: the selection goes, the view follows again.
+    void followNewest();
 
     QByteArray linesForRows(const QList<int> &rows, const QByteArray &lineEnd) const;
     QList<int> selectedRowNumbers() const;
@@ -55,16 +72,26 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void scheduleFlush();
+    void scrollToNewest();
+    void placeMarker();
+    void updateMarker();
+    void userMovedView();
 
     ReceivedModel *m_model;
     QTimer m_batchTimer;
+    QTimer m_liveTimer;
     QElapsedTimer m_sinceFlush;
     quint64 m_budget = DefaultByteBudget;
     quint64 m_dropped = 0;
     int m_pendingTopRow = -1;
+    bool m_programScroll = false;
+    bool m_userAway = false;
+    qsizetype m_newBelow = 0;
+    QPushButton *m_marker;
 };
 
 } // namespace zanto

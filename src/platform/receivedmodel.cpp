@@ -1,10 +1,25 @@
 #include "platform/receivedmodel.h"
 
 #include "protocol/hexformat.h"
+#include "protocol/textescapes.h"
 
+#include <QBrush>
 #include <QDateTime>
+#include <QFont>
 
 namespace zanto {
+
+namespace {
+
+constexpr qsizetype ToolTipHexPerLine = 32;
+constexpr qsizetype ToolTipTextPerLine = 64;
+
+QString when(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+}
+
+} // namespace
 
 ReceivedModel::ReceivedModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -13,7 +28,7 @@ ReceivedModel::ReceivedModel(QObject *parent)
 
 int ReceivedModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_published);
+    return parent.isValid() ? 0 : int(m_published + (isLive() ? 1 : 0));
 }
 
 int ReceivedModel::columnCount(const QModelIndex &parent) const
@@ -39,26 +54,57 @@ QString ReceivedModel::visibleText(const QByteArray &bytes)
 
 QVariant ReceivedModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_published)
+    if (!index.isValid() || index.row() >= rowCount())
         return {};
+    if (index.row() == m_published && isLive())
+        return cellData(QByteArrayView(*m_liveBytes), m_liveArrivalMs, true, index.column(), role);
     const ReceivedStore::Row row = m_store.row(index.row());
-    const QByteArray bytes = QByteArray::fromRawData(row.data, row.size);
+    return cellData(QByteArrayView(row.data, row.size), row.arrivalMs, false, index.column(), role);
+}
+
+QVariant ReceivedModel::cellData(QByteArrayView view, qint64 arrivalMs, bool live, int column, int role) const
+{
+    const QByteArray bytes = QByteArray::fromRawData(view.data(), view.size());
     switch (role) {
-    case Qt::DisplayRole:
-        if (index.column() == 0)
-            return QString::fromLatin1(hexText(bytes, PaintedBytes));
-        return visibleText(displayText(bytes, PaintedBytes));
+    case Qt::DisplayRole: {
+        const bool more = bytes.size() > PaintedBytes;
+        if (column == 0)
+            return QString::fromLatin1(hexText(bytes, PaintedBytes)) + (more ? QStringLiteral(" ") + MoreMark : QString());
+        return visibleText(displayText(bytes, PaintedBytes)) + (more ? QString(MoreMark) : QString());
+    }
     case Qt::ToolTipRole: {
-        const QString when = QDateTime::fromMSecsSinceEpoch(row.arrivalMs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-        QString tip = row.size == 1 ? tr("Arrived %1, 1 byte").arg(when)
-                                    : tr("Arrived %1, %2 bytes").arg(when).arg(row.size);
-        const QString text = visibleText(displayText(bytes));
-        for (qsizetype i = 0; i < text.size(); i += 100)
-            tip += QLatin1Char('\n') + text.mid(i, 100);
+        // Bounded whatever the row's length: the first bytes as hex and as
+        // text, then how many there are in all.
+        const QString count = bytes.size() == 1 ? tr("1 byte") : tr("%1 bytes").arg(bytes.size());
+        QString tip = live ? tr("Still arriving since %1, %2 so far").arg(when(arrivalMs), count)
+                           : tr("Arrived %1, %2").arg(when(arrivalMs), count);
+        const QByteArray head = bytes.left(ToolTipBytes);
+        const QByteArray hex = hexText(head);
+        for (qsizetype i = 0; i < head.size(); i += ToolTipHexPerLine)
+            tip += QLatin1Char('\n') + QString::fromLatin1(hex.mid(i * 3, ToolTipHexPerLine * 3));
+        const QString text = visibleText(displayText(head));
+        for (qsizetype i = 0; i < text.size(); i += ToolTipTextPerLine)
+            tip += QLatin1Char('\n') + text.mid(i, ToolTipTextPerLine);
+        if (bytes.size() > head.size())
+            tip += QLatin1Char('\n') + MoreMark
+                + tr(" %1 more bytes; Copy or \"Save rows as...\" gives the whole row").arg(bytes.size() - head.size());
         return tip;
     }
+    case Qt::FontRole:
+        if (live) {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (live)
+            return QBrush(QColor(0xFF, 0xF6, 0xD5));
+        return {};
+    case Qt::AccessibleDescriptionRole:
+        return live ? tr("still arriving") : QVariant();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(m_alignments.value(index.column()) | Qt::AlignVCenter);
+        return QVariant::fromValue(m_alignments.value(column) | Qt::AlignVCenter);
     default:
         return {};
     }
@@ -93,6 +139,7 @@ qsizetype ReceivedModel::publish(quint64 byteBudget)
             endRemoveRows();
     }
     if (m_store.rowCount() > m_published) {
+        // New rows go in before the live row, which stays last.
         beginInsertRows({}, int(m_published), int(m_store.rowCount() - 1));
         m_published = m_store.rowCount();
         endInsertRows();
@@ -125,6 +172,43 @@ void ReceivedModel::truncateRows(qsizetype rows)
         endRemoveRows();
 }
 
+void ReceivedModel::beginLive(const QByteArray *bytes, qint64 firstArrivalMs)
+{
+    if (isLive()) {
+        m_liveBytes = bytes;
+        m_liveArrivalMs = firstArrivalMs;
+        refreshLive();
+        return;
+    }
+    beginInsertRows({}, int(m_published), int(m_published));
+    m_liveBytes = bytes;
+    m_liveArrivalMs = firstArrivalMs;
+    endInsertRows();
+}
+
+void ReceivedModel::refreshLive()
+{
+    if (isLive())
+        Q_EMIT dataChanged(index(int(m_published), 0), index(int(m_published), 1));
+}
+
+void ReceivedModel::endLive()
+{
+    if (!isLive())
+        return;
+    if (m_store.rowCount() == m_published + 1) {
+        // The burst's own row stands where the live row stood: no row leaves
+        // or comes, the row only changes.
+        m_liveBytes = nullptr;
+        ++m_published;
+        Q_EMIT dataChanged(index(int(m_published - 1), 0), index(int(m_published - 1), 1));
+        return;
+    }
+    beginRemoveRows({}, int(m_published), int(m_published));
+    m_liveBytes = nullptr;
+    endRemoveRows();
+}
+
 void ReceivedModel::setFormatString(const QString &format)
 {
     const QStringList parts = format.split(QLatin1Char('|'));
@@ -144,8 +228,8 @@ void ReceivedModel::setFormatString(const QString &format)
         m_alignments[col] = alignment;
     }
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
-    if (m_published > 0)
-        Q_EMIT dataChanged(index(0, 0), index(int(m_published - 1), 1), {Qt::TextAlignmentRole});
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::TextAlignmentRole});
 }
 
 void ReceivedModel::clearHeader()
@@ -157,7 +241,7 @@ void ReceivedModel::clearHeader()
 QByteArray ReceivedModel::rowLine(qsizetype row) const
 {
     const QByteArray bytes = m_store.row(row).bytes();
-    return hexText(bytes) + '\t' + displayText(bytes);
+    return hexText(bytes) + '\t' + escapedText(bytes);
 }
 
 } // namespace zanto

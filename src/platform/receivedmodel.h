@@ -12,12 +12,17 @@ namespace zanto {
 // from a bounded prefix, so a cell's cost does not depend on the row's length.
 // Rows are appended to the store at once but announced to views in batches
 // (publish()), which is what keeps a fast stream from flooding the view.
+// Behind the announced rows there may be one live row: the burst still being
+// gathered, shown while it grows and replaced by its own row when it ends.
 class ReceivedModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     static constexpr qsizetype PaintedBytes = 96;
+    static constexpr qsizetype ToolTipBytes = 256;
     static constexpr QChar ControlPictureBase = QChar(0x2400);
+    // Ends a cell, or a tooltip, that shows less than its row holds.
+    static constexpr QChar MoreMark = QChar(0x2026);
 
     explicit ReceivedModel(QObject *parent = nullptr);
 
@@ -26,7 +31,7 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Rows held, announced or not.
+    // Rows held, announced or not (the live row not counted).
     qsizetype storedRows() const { return m_store.rowCount(); }
     qsizetype publishedRows() const { return m_published; }
     const ReceivedStore &store() const { return m_store; }
@@ -38,11 +43,21 @@ public:
     void clearRows();
     void truncateRows(qsizetype rows);
 
+    // The burst being gathered, shown as the last row. The bytes stay the
+    // caller's; refreshLive() tells views they have grown.
+    void beginLive(const QByteArray *bytes, qint64 firstArrivalMs);
+    void refreshLive();
+    // The burst ended. When its row is the one row appended since the last
+    // publish(), that row takes the live row's place at once.
+    void endLive();
+    bool isLive() const { return m_liveBytes != nullptr; }
+
     // Header texts and alignments from a format string ("<HEX|<ASCII").
     void setFormatString(const QString &format);
     void clearHeader();
 
-    // "hex TAB text" for a row, in full; the text without code 0.
+    // "hex TAB text" for a stored row, in full; the text shows every byte
+    // (control characters as /XX escapes), so one row is one line.
     QByteArray rowLine(qsizetype row) const;
 
     // The text column's characters as shown: control characters become their
@@ -51,8 +66,12 @@ public:
     static bool isPicture(QChar c) { return (c.unicode() >= 0x2400 && c.unicode() < 0x2420) || c.unicode() == 0x2421; }
 
 private:
+    QVariant cellData(QByteArrayView bytes, qint64 arrivalMs, bool live, int column, int role) const;
+
     ReceivedStore m_store;
     qsizetype m_published = 0;
+    const QByteArray *m_liveBytes = nullptr;
+    qint64 m_liveArrivalMs = 0;
     QStringList m_headers{QString(), QString()};
     QList<Qt::Alignment> m_alignments{Qt::AlignLeft, Qt::AlignLeft};
 };

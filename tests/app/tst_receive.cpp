@@ -9,7 +9,9 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace zanto;
 
@@ -66,6 +68,9 @@ private Q_SLOTS:
     void pausesSplitBursts();
     void emptyArrivalCountsAnEmptyBurst();
     void scrollRule();
+    void newestRowStaysWholeInView();
+    void heldViewStaysPut();
+    void growingBurstShowsLive();
     void longStreamIsCutIntoFullRows();
     void clearKeepsTheCounter();
 };
@@ -228,6 +233,98 @@ void TestReceive::scrollRule()
     QCOMPARE(w.MSFlexGrid1->topRow(), 2);
     burst("6");
     QCOMPARE(w.MSFlexGrid1->topRow(), 3);
+}
+
+// In a grid of its real size, every batch leaves the newest row whole in view.
+void TestReceive::newestRowStaysWholeInView()
+{
+    TestDir dir;
+    MainWindow w;
+    w.show();
+    w.Text1->setText(QStringLiteral("5"));
+    ReceivedGrid *grid = w.MSFlexGrid1;
+    for (int i = 1; i <= 40; ++i) {
+        w.pipeline()->arrival(QByteArray::number(i));
+        QTRY_COMPARE(grid->model()->rowCount(), i);
+        const QRect newest = grid->visualRect(grid->model()->index(grid->model()->rowCount() - 1, 0));
+        QVERIFY2(newest.top() >= 0 && newest.bottom() < grid->viewport()->height(),
+                 qPrintable(QStringLiteral("burst %1: row %2..%3 in a view %4 high").arg(i).arg(newest.top()).arg(newest.bottom()).arg(grid->viewport()->height())));
+    }
+}
+
+// Scrolled up, or with rows selected, the view stays where the user put it;
+// the marker counts the rows below, and leads back to them.
+void TestReceive::heldViewStaysPut()
+{
+    TestDir dir;
+    MainWindow w;
+    w.show();
+    w.Text1->setText(QStringLiteral("5"));
+    ReceivedGrid *grid = w.MSFlexGrid1;
+    QScrollBar *bar = grid->verticalScrollBar();
+    int bursts = 0;
+    const auto burst = [&] {
+        w.pipeline()->arrival("row " + QByteArray::number(++bursts));
+        QTRY_COMPARE(w.Receive_Count->text(), QString::number(bursts));
+    };
+    for (int i = 0; i < 40; ++i)
+        burst();
+    QCOMPARE(bar->value(), bar->maximum());
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub); // the user scrolls up a page
+    const int looked = bar->value();
+    QVERIFY(looked < bar->maximum());
+    for (int i = 0; i < 3; ++i)
+        burst();
+    QCOMPARE(bar->value(), looked);
+    QVERIFY(grid->newRowsMarker()->isVisible());
+    QCOMPARE(grid->newRowsMarker()->text(), QString::fromUtf8("\u2193 3 new rows below"));
+
+    bar->triggerAction(QAbstractSlider::SliderToMaximum); // back at the bottom: following again
+    QVERIFY(!grid->newRowsMarker()->isVisible());
+    burst();
+    QCOMPARE(bar->value(), bar->maximum());
+
+    grid->selectRow(10);
+    const int selectedAt = bar->value();
+    burst();
+    burst();
+    QCOMPARE(bar->value(), selectedAt);
+    QCOMPARE(grid->newRowsMarker()->text(), QString::fromUtf8("\u2193 2 new rows below"));
+    QTest::mouseClick(grid->newRowsMarker(), Qt::LeftButton);
+    QVERIFY(!grid->selectionModel()->hasSelection());
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(!grid->newRowsMarker()->isVisible());
+}
+
+// A burst that keeps growing past a second shows as a live last row; its end
+// makes it an ordinary row. Counters and rows still count whole bursts.
+void TestReceive::growingBurstShowsLive()
+{
+    TestDir dir;
+    MainWindow w;
+    QAbstractItemModelTester tester(w.MSFlexGrid1->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    w.Text1->setText(QStringLiteral("250"));
+    const QAbstractItemModel *model = w.MSFlexGrid1->model();
+    QTimer feed;
+    QByteArray sent;
+    connect(&feed, &QTimer::timeout, &w, [&] {
+        const QByteArray read = "TAG " + QByteArray::number(sent.size()) + "\r\n";
+        sent += read;
+        w.pipeline()->arrival(read);
+    });
+    feed.start(50);
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, 3000);
+    QCOMPARE(w.Receive_Count->text(), QString()); // no burst has ended
+    QCOMPARE(w.MSFlexGrid1->rows(), 1);           // nor is there a row yet
+    const QModelIndex live = model->index(0, 1);
+    QVERIFY(model->data(live, Qt::ToolTipRole).toString().startsWith("Still arriving since "));
+    const QString seen = model->data(live, Qt::ToolTipRole).toString();
+    QTRY_VERIFY(model->data(model->index(0, 1), Qt::ToolTipRole).toString() != seen); // it grows
+    feed.stop();
+    QTRY_COMPARE(w.Receive_Count->text(), QStringLiteral("1"));
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(w.MSFlexGrid1->receivedModel()->store().row(0).bytes(), sent);
+    QVERIFY(model->data(model->index(0, 1), Qt::ToolTipRole).toString().startsWith("Arrived "));
 }
 
 void TestReceive::longStreamIsCutIntoFullRows()

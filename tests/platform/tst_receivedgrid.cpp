@@ -3,6 +3,7 @@
 // characters.
 #include "platform/receivedgrid.h"
 #include "platform/twips.h"
+#include "protocol/tagdata.h"
 #include "support/testdir.h"
 
 #include <QAbstractItemModelTester>
@@ -21,8 +22,10 @@ private Q_SLOTS:
     void storeFreesChunksAndKeepsBytes();
     void batchesReachTheViewTogether();
     void rowsAndClear();
-    void copyAndSaveGiveRawCharacters();
+    void copyAndSaveGiveOneLineARow();
     void tooltipTellsTimeAndCount();
+    void rowTextEscapes_data();
+    void rowTextEscapes();
 };
 
 void TestReceivedGrid::budgetDropsOldestRows()
@@ -105,7 +108,7 @@ void TestReceivedGrid::rowsAndClear()
     QCOMPARE(grid.columnWidth(0), twips(7000));
 }
 
-void TestReceivedGrid::copyAndSaveGiveRawCharacters()
+void TestReceivedGrid::copyAndSaveGiveOneLineARow()
 {
     TestDir dir;
     ReceivedGrid grid;
@@ -113,7 +116,8 @@ void TestReceivedGrid::copyAndSaveGiveRawCharacters()
     grid.addRow("second", 0);
     grid.addRow("third", 0);
     grid.flush();
-    const QByteArray first = " 41 09 42 00 0D\tA\tB\r";
+    // One line a row: the text part shows control characters as /XX.
+    const QByteArray first = " 41 09 42 00 0D\tA/09B/00/0D";
     QCOMPARE(grid.linesForRows({0}, "\n"), first + "\n");
     grid.selectRow(0);
     grid.selectionModel()->select(grid.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -136,9 +140,52 @@ void TestReceivedGrid::tooltipTellsTimeAndCount()
     grid.flush();
     const QString tip = grid.model()->data(grid.model()->index(0, 1), Qt::ToolTipRole).toString();
     QVERIFY2(tip.startsWith(QStringLiteral("Arrived 2026-12-07 10:20:30.456, 40000 bytes")), qPrintable(tip.left(80)));
-    QCOMPARE(tip.count(QLatin1Char('q')), 40000);
-    // The painted cell is a bounded prefix, whatever the row's length.
-    QCOMPARE(grid.model()->data(grid.model()->index(0, 0)).toString().size(), ReceivedModel::PaintedBytes * 3);
+    // Bounded: the first 256 bytes as hex and as text, then what is left.
+    QCOMPARE(tip.count(QLatin1Char('q')), 256);
+    QCOMPARE(tip.count(QStringLiteral(" 71")), 256);
+    QVERIFY2(tip.contains(QStringLiteral("39744 more bytes")), qPrintable(tip.right(90)));
+    QVERIFY(tip.count(QLatin1Char('\n')) < 16);
+    // A cell is a bounded prefix whatever the row's length, and says that
+    // the row holds more; a row that fits has no mark.
+    QCOMPARE(grid.model()->data(grid.model()->index(0, 0)).toString(), QString(" 71").repeated(96) + QString::fromUtf8(" \u2026"));
+    QCOMPARE(grid.model()->data(grid.model()->index(0, 1)).toString(), QString(96, 'q') + QString::fromUtf8("\u2026"));
+    grid.addRow(QByteArray(96, 'r'), when);
+    grid.flush();
+    QCOMPARE(grid.model()->data(grid.model()->index(1, 1)).toString(), QString(96, 'r'));
+}
+
+void TestReceivedGrid::rowTextEscapes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("CR LF") << QByteArray("10\r\n") << QByteArray("10/0D/0A");
+    QTest::newRow("NUL, TAB, DEL") << QByteArray("\x00\t\x7F", 3) << QByteArray("/00/09/7F");
+    QTest::newRow("C1 escaped, Latin-1 kept") << QByteArray("\x85\x9F\xA0\xE9") << QByteArray("/85/9F\xA0\xE9");
+    QTest::newRow("slash before hex digits") << QByteArray("/41") << QByteArray("/2F41");
+    QTest::newRow("plain slashes") << QByteArray("a/4 /4x //ab /") << QByteArray("a/4 /4x //ab /");
+    QTest::newRow("slash, slash, hex") << QByteArray("//41") << QByteArray("//2F41");
+}
+
+// A row's text part shows every byte, and read back as tag data it gives the
+// row's bytes again.
+void TestReceivedGrid::rowTextEscapes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, text);
+    ReceivedGrid grid;
+    grid.addRow(bytes, 0);
+    grid.flush();
+    const QByteArray line = grid.linesForRows({0}, "");
+    QCOMPARE(line.mid(line.indexOf('\t') + 1), text);
+    QCOMPARE(parseTagData(text), bytes);
+    QByteArray all;
+    for (int b = 255; b >= 0; --b)
+        all += char(b);
+    all += "/FF/0";
+    grid.addRow(all, 0);
+    grid.flush();
+    const QByteArray allLine = grid.linesForRows({1}, "");
+    QCOMPARE(parseTagData(allLine.mid(allLine.indexOf('\t') + 1)), all);
 }
 
 QTEST_MAIN(TestReceivedGrid)
