@@ -12,6 +12,10 @@
 #include "platform/wrapbutton.h"
 #include "protocol/tagdata.h"
 #include "settings/portsettingsdialog.h"
+#include "widgets/counterbox.h"
+#include "widgets/editablelist.h"
+#include "widgets/enterpresses.h"
+#include "widgets/fieldvalidator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +28,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace zanto {
 
@@ -61,6 +67,17 @@ MainWindow::MainWindow(QWidget *parent)
     // batches while a stream is being cut into full bursts.
     connect(MSFlexGrid1, &ReceivedGrid::flushed, this, &MainWindow::showCounters);
 
+    // A burst that keeps growing (a reader streaming without the pause that
+    // ends a burst) is shown while it grows, not only once it is full.
+    m_liveDelay.setSingleShot(true);
+    m_liveDelay.setInterval(LiveAfterMs);
+    connect(m_pipeline, &ReceivePipeline::burstStarted, this, [this] { m_liveDelay.start(); });
+    connect(&m_liveDelay, &QTimer::timeout, this, [this] {
+        if (m_pipeline->gathering() && !m_pipeline->receivedText().isEmpty())
+            MSFlexGrid1->showLiveRow(&m_pipeline->receivedText(), m_pipeline->firstArrivalMs());
+    });
+
+    pressButtonsOnEnter(this);
     Form_Load();
 }
 
@@ -104,17 +121,16 @@ void MainWindow::buildControls()
         DroppedRows->show();
     });
 
-    auto counter = [client](const char *name, int left) {
-        auto *box = new QLineEdit(client);
+    auto counter = [client](const char *name, int left, const QString &meaning) {
+        auto *box = new CounterBox(24, client);
         box->setObjectName(QLatin1String(name));
-        box->setEnabled(false);
-        box->setFocusPolicy(Qt::NoFocus);
-        box->setFont(sansFont(24));
+        box->setToolTip(meaning);
+        box->setAccessibleName(meaning);
         placeTwips(box, left, 1080, 855, 675);
         return box;
     };
-    Receive_Count = counter("Receive_Count", 10560);
-    Text7 = counter("Text7", 11400);
+    Receive_Count = counter("Receive_Count", 10560, tr("bursts received"));
+    Text7 = counter("Text7", 11400, tr("bytes in the last burst"));
 
     Command9 = new QPushButton(QStringLiteral("Clear"), client);
     Command9->setObjectName(QStringLiteral("Command9"));
@@ -155,6 +171,9 @@ void MainWindow::buildControls()
     Command10 = rowButton("Command10", QStringLiteral("LOFF"), 6480, 7020, 975, 428);
     Command7 = rowButton("Command7", QStringLiteral("Input 3"), 7440, 6600, 1095, 427);
     ButH = rowButton("ButH", QString(), 7440, 7020, 1095, 428);
+    // The button has no caption; what it does must still be told.
+    ButH->setAccessibleName(QStringLiteral("H"));
+    ButH->setToolTip(tr("Sends the command H (on both links)"));
     Command17 = rowButton("Command17", QStringLiteral("Write"), 8520, 6600, 1095, 855);
 
     Label1 = new QLabel(QStringLiteral("Enter Data /xx for Hex"), client);
@@ -165,18 +184,16 @@ void MainWindow::buildControls()
     Text6 = new QLineEdit(client);
     Text6->setObjectName(QStringLiteral("Text6"));
     Text6->setFont(rowFont);
-    Text6->setValidator(new EightBitValidator(Text6));
+    Text6->setValidator(new FieldValidator(Text6));
     placeTwips(Text6, 9600, 7030, 2295, 420);
 
-    CmboInterval = new QComboBox(client);
+    CmboInterval = new EditableList(client);
     CmboInterval->setObjectName(QStringLiteral("CmboInterval"));
-    CmboInterval->setEditable(true);
-    CmboInterval->setInsertPolicy(QComboBox::NoInsert);
     CmboInterval->setFont(rowFont);
     CmboInterval->addItems({QStringLiteral("C0"), QStringLiteral("C4"), QStringLiteral("C8"), QStringLiteral("C6"),
                             QStringLiteral("R4"), QStringLiteral("R8"), QStringLiteral("R6")});
     CmboInterval->setEditText(QStringLiteral("R4"));
-    CmboInterval->lineEdit()->setValidator(new EightBitValidator(CmboInterval));
+    CmboInterval->lineEdit()->setValidator(new FieldValidator(CmboInterval->lineEdit()));
     placeTwips(CmboInterval, 11880, 7030, 735, 420);
 
     Text5 = new QLineEdit(client);
@@ -212,23 +229,24 @@ void MainWindow::buildControls()
 
 void MainWindow::buildMenus()
 {
-    mnuSettings = menuBar()->addMenu(QStringLiteral("Settings"));
+    // Alt and a menu's first letter open it.
+    mnuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
     mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
-    mnuPortSettings = mnuSettings->addAction(QStringLiteral("Port Settings"), this, [this] { portSettings(true); });
+    mnuPortSettings = mnuSettings->addAction(QStringLiteral("&Port Settings"), this, [this] { portSettings(true); });
     mnuPortSettings->setObjectName(QStringLiteral("mnuPortSettings"));
 
-    mnuReaderConfig = menuBar()->addMenu(QStringLiteral("Reader Setup"));
+    mnuReaderConfig = menuBar()->addMenu(QStringLiteral("&Reader Setup"));
     mnuReaderConfig->setObjectName(QStringLiteral("mnuReaderConfig"));
-    mnuConfigReader = mnuReaderConfig->addAction(QStringLiteral("Configure Reader"), this, [this] { readerConfig(true); });
+    mnuConfigReader = mnuReaderConfig->addAction(QStringLiteral("&Configure Reader"), this, [this] { readerConfig(true); });
     mnuConfigReader->setObjectName(QStringLiteral("mnuConfigReader"));
-    mnuConfigureSetupTag = mnuReaderConfig->addAction(QStringLiteral("Configure Setup tag"), this, [this] { setupTag(true); });
+    mnuConfigureSetupTag = mnuReaderConfig->addAction(QStringLiteral("Configure &Setup tag"), this, [this] { setupTag(true); });
     mnuConfigureSetupTag->setObjectName(QStringLiteral("mnuConfigureSetupTag"));
-    mnuEthernet = mnuReaderConfig->addAction(QStringLiteral("Read Ethernet Settings"), this, [this] { ethernetSettings(true); });
+    mnuEthernet = mnuReaderConfig->addAction(QStringLiteral("Read &Ethernet Settings"), this, [this] { ethernetSettings(true); });
     mnuEthernet->setObjectName(QStringLiteral("mnuEthernet"));
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuAbout = mnuHelp->addAction(QStringLiteral("About"), this, &MainWindow::mnuAbout_Click);
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"), this, &MainWindow::mnuAbout_Click);
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 }
 
@@ -284,7 +302,7 @@ PortSettingsDialog *MainWindow::portSettings(bool show)
 ReaderConfigDialog *MainWindow::readerConfig(bool show)
 {
     if (!m_readerConfig)
-        m_readerConfig = new ReaderConfigDialog([this](const QByteArray &text, LinkRule rule) { SendToReader(text, rule); }, this);
+        m_readerConfig = new ReaderConfigDialog([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
     if (show) {
         m_readerConfig->show();
         m_readerConfig->raise();
@@ -296,7 +314,7 @@ ReaderConfigDialog *MainWindow::readerConfig(bool show)
 SetupTagDialog *MainWindow::setupTag(bool show)
 {
     if (!m_setupTag)
-        m_setupTag = new SetupTagDialog([this](const QByteArray &text, LinkRule rule) { SendToReader(text, rule); }, this);
+        m_setupTag = new SetupTagDialog([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
     if (show) {
         m_setupTag->show();
         m_setupTag->raise();
@@ -308,7 +326,7 @@ SetupTagDialog *MainWindow::setupTag(bool show)
 EthernetSettingsDialog *MainWindow::ethernetSettings(bool show)
 {
     if (!m_ethernet)
-        m_ethernet = new EthernetSettingsDialog([this](const QByteArray &text, LinkRule rule) { SendToReader(text, rule); }, this);
+        m_ethernet = new EthernetSettingsDialog([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
     if (show) {
         m_ethernet->show();
         m_ethernet->raise();
@@ -342,10 +360,22 @@ LinkParams MainWindow::linkParams()
                       dialog->PortNumber->text()};
 }
 
-void MainWindow::setStatus(const QString &text)
+void MainWindow::setStatus(const QString &text, const QString &detail)
 {
     Connect_Error->setText(text);
     Connect_Error->setCursorPosition(0);
+    // The whole text shows as a tooltip when the line cuts it, and so does
+    // whatever more there is to say (the system's reason a port would not open).
+    QStyleOptionFrame option;
+    option.initFrom(Connect_Error);
+    const int room = Connect_Error->style()->subElementRect(QStyle::SE_LineEditContents, &option, Connect_Error).width() - 4;
+    const bool cut = Connect_Error->fontMetrics().horizontalAdvance(text) > room;
+    QStringList tip;
+    if (cut)
+        tip << text;
+    if (!detail.isEmpty())
+        tip << detail;
+    Connect_Error->setToolTip(tip.join(QLatin1Char('\n')));
 }
 
 void MainWindow::Command1_Click()
@@ -359,28 +389,30 @@ void MainWindow::Command1_Click()
     }
 }
 
-void MainWindow::SendToReader(const QByteArray &text, LinkRule rule)
+bool MainWindow::SendToReader(const QByteArray &text, LinkRule rule)
 {
-    m_link->send(text, rule);
+    return m_link->send(text, rule);
 }
 
-void MainWindow::SendToReader(const QString &text, LinkRule rule)
+bool MainWindow::SendToReader(const QString &text, LinkRule rule)
 {
     const auto bytes = toBytes(text);
     if (!bytes) {
         setStatus(tr("Not sent: %1 is not an 8-bit character").arg(firstWideCharacter(text)));
-        return;
+        return false;
     }
-    SendToReader(*bytes, rule);
+    return SendToReader(*bytes, rule);
 }
 
 // ---- receiving -----------------------------------------------------------------
 
 void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
 {
+    m_liveDelay.stop();
     m_lastBurstBytes = text.size();
     ++m_burstCount;
     if (text.isEmpty()) {
+        MSFlexGrid1->endLiveRow();
         showCounters(); // no row, so no batch of the grid's to wait for
         return;
     }
@@ -388,13 +420,15 @@ void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
     if (r > 4)
         MSFlexGrid1->setTopRow(r - 3);
     MSFlexGrid1->addRow(text, firstArrivalMs);
+    // The live row, if the burst had one, becomes this row.
+    MSFlexGrid1->endLiveRow();
     DecodeConfigReply(text);
 }
 
 void MainWindow::showCounters()
 {
-    Text7->setText(QString::number(m_lastBurstBytes));
-    Receive_Count->setText(QString::number(m_burstCount));
+    Text7->showNumber(m_lastBurstBytes);
+    Receive_Count->showNumber(m_burstCount);
 }
 
 void MainWindow::DecodeConfigReply(const QByteArray &receivedText)

@@ -3,9 +3,12 @@
 #include "link/readerlink.h"
 #include "protocol/configstring.h"
 #include "protocol/linkrules.h"
+#include "widgets/counterbox.h"
+#include "widgets/editablelist.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 class QCheckBox;
 class QComboBox;
@@ -41,8 +44,9 @@ public:
     static QString aboutText();
 
     // The one send operation: the text, one CR, on the link(s) the rule picks.
-    void SendToReader(const QByteArray &text, LinkRule rule);
-    void SendToReader(const QString &text, LinkRule rule);
+    // True when the command went out on at least one link.
+    bool SendToReader(const QByteArray &text, LinkRule rule);
+    bool SendToReader(const QString &text, LinkRule rule);
 
     // Dialogs are single instances created on first use. show=false creates
     // one without showing it (the link reading the port settings, the decoder
@@ -91,8 +95,8 @@ public:
     QLineEdit *Connect_Error;
     QLineEdit *Text1;
     ReceivedGrid *MSFlexGrid1;
-    QLineEdit *Receive_Count;
-    QLineEdit *Text7;
+    CounterBox *Receive_Count;
+    CounterBox *Text7;
     QPushButton *Command9;
     QGroupBox *Frame6;
     QRadioButton *OptStandard;
@@ -110,7 +114,7 @@ public:
     QPushButton *Command17;
     QLabel *Label1;
     QLineEdit *Text6;
-    QComboBox *CmboInterval;
+    EditableList *CmboInterval;
     QLineEdit *Text5;
     QCheckBox *ChkMini;
     QLabel *DroppedRows;
@@ -134,7 +138,7 @@ private:
     void Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs);
     void showCounters();
     LinkParams linkParams();
-    void setStatus(const QString &text);
+    void setStatus(const QString &text, const QString &detail = QString());
 
     ReaderLink *m_link;
     ReceivePipeline *m_pipeline;
@@ -144,6 +148,9 @@ private:
     QPointer<EthernetSettingsDialog> m_ethernet;
     QPointer<QMessageBox> m_about;
     ReaderMode m_mode = ReaderMode::Standard;
+    // How long a burst gathers before it shows as a live row.
+    static constexpr int LiveAfterMs = 1000;
+    QTimer m_liveDelay;
     qint64 m_burstCount = 0;
     qsizetype m_lastBurstBytes = 0;
 };

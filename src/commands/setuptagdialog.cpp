@@ -1,6 +1,7 @@
 #include "commands/setuptagdialog.h"
 
 #include "platform/twips.h"
+#include "widgets/enterpresses.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -33,6 +34,7 @@ SetupTagDialog::SetupTagDialog(SendFunction send, QWidget *parent)
 
     connect(Command11, &QPushButton::clicked, this, &SetupTagDialog::Command11_Click);
     connect(Command5, &QPushButton::clicked, this, &SetupTagDialog::Command5_Click);
+    pressButtonsOnEnter(this);
 }
 
 void SetupTagDialog::Command11_Click()

@@ -1,14 +1,8 @@
 #include "commands/tagdatafield.h"
 
-#include "platform/latin1.h"
 #include "protocol/tagdata.h"
 
 namespace zanto {
-
-QValidator::State EightBitValidator::validate(QString &input, int &) const
-{
-    return isEightBit(input) ? Acceptable : Invalid;
-}
 
 qsizetype tagTextByteCount(const QString &text)
 {

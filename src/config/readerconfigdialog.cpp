@@ -5,17 +5,20 @@
 #include "platform/textfile.h"
 #include "platform/twips.h"
 #include "platform/wrapbutton.h"
+#include "widgets/editablelist.h"
+#include "widgets/enterpresses.h"
+#include "widgets/fieldvalidator.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QKeyEvent>
 #include <QComboBox>
-#include <QCompleter>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QValidator>
 
 #include <algorithm>
 #include <utility>
@@ -23,48 +26,6 @@
 namespace zanto {
 
 namespace {
-
-// Typing rules for one field. What the user types is held to the field's
-// length limit and to 8-bit characters; what the program puts there (a decoded
-// reply, a loaded file) is taken whole, so a longer text from a file stands and
-// can still be shortened by hand.
-class TypedTextValidator : public QValidator
-{
-public:
-    TypedTextValidator(QLineEdit *edit, int maxTyped)
-        : QValidator(edit)
-        , m_edit(edit)
-        , m_maxTyped(maxTyped)
-        , m_before(edit->text())
-    {
-        connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { m_before = text; });
-    }
-
-    State validate(QString &input, int &) const override
-    {
-        // setText() clears the undo history, and every edit by the user adds to
-        // it: no undo step means the program has just set this text.
-        if (!m_edit->isUndoAvailable())
-            return Acceptable;
-        // Growing beyond the limit is refused; shortening a longer text that the
-        // program put there is not.
-        if (m_maxTyped >= 0 && input.size() > m_maxTyped && input.size() > m_before.size())
-            return Invalid;
-        if (wideCount(input) > wideCount(m_before))
-            return Invalid;
-        return Acceptable;
-    }
-
-private:
-    static qsizetype wideCount(const QString &text)
-    {
-        return std::count_if(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; });
-    }
-
-    QLineEdit *m_edit;
-    int m_maxTyped;
-    QString m_before;
-};
 
 // The captions the dialog shows, in file order; messages name fields the same way.
 constexpr std::array<const char *, ConfigFieldCount> Captions = {
@@ -158,6 +119,9 @@ void ReaderConfigDialog::buildControls()
     auto fieldBox = [frame](ConfigField field, int row, int column, int columns) {
         auto *box = new QGroupBox(caption(field), frame);
         box->setObjectName(QLatin1String(fieldControlName(field)) + QLatin1String("Frame"));
+        // Named by its own caption: a box inside another is otherwise heard
+        // under the outer box's title.
+        box->setAccessibleName(caption(field));
         placeTwips(box, ColumnLeft[column], RowTop[row], spanWidth(columns), RowHeight);
         return box;
     };
@@ -165,6 +129,7 @@ void ReaderConfigDialog::buildControls()
         control->setObjectName(QLatin1String(fieldControlName(field)));
         const QWidget *box = control->parentWidget();
         control->setGeometry(twips(105), twips(300), box->width() - twips(210), twips(315));
+        control->setAccessibleName(caption(field));
         m_controls[static_cast<std::size_t>(field)] = control;
         // An edit of the field a message is about settles that message.
         auto settle = [this, control] {
@@ -175,21 +140,19 @@ void ReaderConfigDialog::buildControls()
             connect(edit, &QLineEdit::textChanged, this, settle);
         else if (auto *combo = qobject_cast<QComboBox *>(control))
             connect(combo, &QComboBox::editTextChanged, this, settle);
+        // A change by the user's hand, typed or picked, is an edit.
+        connect(editOf(control), &QLineEdit::textEdited, this, &ReaderConfigDialog::markEdited);
+        if (auto *combo = qobject_cast<QComboBox *>(control))
+            connect(combo, &QComboBox::activated, this, &ReaderConfigDialog::markEdited);
     };
     auto list = [&](ConfigField field, int row, int column, int columns, const QList<QByteArray> &entries,
                     const char *start) {
-        auto *combo = new QComboBox(fieldBox(field, row, column, columns));
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        // Case-sensitive completion: a typed text is never turned into a listed
-        // entry of another case behind the user's back.
-        if (QCompleter *completer = combo->completer())
-            completer->setCaseSensitivity(Qt::CaseSensitive);
+        auto *combo = new EditableList(fieldBox(field, row, column, columns));
         for (const QByteArray &entry : entries)
             combo->addItem(fromBytes(entry));
         combo->setEditText(QLatin1String(start));
         combo->lineEdit()->setCursorPosition(0);
-        combo->setValidator(new TypedTextValidator(combo->lineEdit(), -1));
+        combo->setValidator(new FieldValidator(combo->lineEdit()));
         place(field, combo);
         return combo;
     };
@@ -197,7 +160,7 @@ void ReaderConfigDialog::buildControls()
         // No setMaxLength: it would also cut texts that a reply or a file puts
         // here, and those are taken whole. The validator limits typing only.
         auto *edit = new QLineEdit(QLatin1String(start), fieldBox(field, row, column, 1));
-        edit->setValidator(new TypedTextValidator(edit, maxTyped));
+        edit->setValidator(new FieldValidator(edit, maxTyped));
         place(field, edit);
         return edit;
     };
@@ -215,11 +178,17 @@ void ReaderConfigDialog::buildControls()
     Frequency = list(ConfigField::Frequency, 3, 0, 3, frequencyEntries(), "Frequency hopping default sub-bands");
     ReadRange = list(ConfigField::ReadRange, 3, 3, 1, readRangeEntries(), "Range 4(100%)");
 
-    // The rule follows a pick from the list only. An editable combo box would
-    // otherwise also "pick" the entry matching a typed text when editing ends,
-    // and typing a mode name is not meant to apply it.
-    disconnect(Mode->lineEdit(), &QLineEdit::editingFinished, Mode, nullptr);
+    // The rule follows a pick from the list (by the mouse or the arrow keys)
+    // only; typing a mode name is not meant to apply it.
     connect(Mode, &QComboBox::activated, this, &ReaderConfigDialog::Mode_Click);
+
+    // Where the texts come from, in the grid's two empty cells: a technician
+    // must not take the starting texts for the reader's configuration.
+    TextSource = new QLabel(frame);
+    TextSource->setObjectName(QStringLiteral("TextSource"));
+    TextSource->setWordWrap(true);
+    TextSource->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    placeTwips(TextSource, ColumnLeft[0], RowTop[2] + 120, spanWidth(2), RowHeight - 120);
 
     SendConfig = new QPushButton(QStringLiteral("Send Setup to Reader"), frame);
     SendConfig->setObjectName(QStringLiteral("SendConfig"));
@@ -248,9 +217,9 @@ void ReaderConfigDialog::buildControls()
     Problem->setStyleSheet(QStringLiteral("color: #a00000;"));
     placeTwips(Problem, 120, 5160, 6960, 315);
 
-    // Enter in a field is no click on a button.
-    for (QPushButton *button : {SendConfig, ReadConfig, WriteToFile, LoadFile})
-        button->setAutoDefault(false);
+    // Enter presses the button that has the focus, and no other: Enter in a
+    // field is no click on a button.
+    pressButtonsOnEnter(this);
 
     const QList<QWidget *> keyboardOrder{Mode,         ReaderName, BaudRate,   RS485Mode,  TermChar, HeadChar,
                                          Frequency,    ReadRange,  StringLength, Heartbeat, TagsToRead, HandShake,
@@ -269,8 +238,51 @@ void ReaderConfigDialog::buildControls()
 
 void ReaderConfigDialog::Form_Load()
 {
+    m_source = tr("the starting texts (not read from the reader)");
+    showSource();
     Mode_Click();
     ReadConfig_Click();
+}
+
+void ReaderConfigDialog::keyPressEvent(QKeyEvent *event)
+{
+    // Escape would close the dialog and lose every edit not yet sent.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    KeepingDialog::keyPressEvent(event);
+}
+
+void ReaderConfigDialog::markEdited()
+{
+    if (m_edited)
+        return;
+    m_edited = true;
+    showSource();
+}
+
+void ReaderConfigDialog::showSource()
+{
+    QString text = tr("Texts: %1").arg(m_source);
+    if (m_edited)
+        text += tr(", edited");
+    switch (m_request) {
+    case Request::None:
+        break;
+    case Request::Pending:
+        text += tr("; no reply to the read request yet");
+        break;
+    case Request::NotSent:
+        text += tr("; the read request was not sent: no link is open");
+        break;
+    }
+    TextSource->setText(text);
+}
+
+QString ReaderConfigDialog::sourceText() const
+{
+    return TextSource->text();
 }
 
 // ---- fields ----------------------------------------------------------------------
@@ -355,7 +367,8 @@ void ReaderConfigDialog::Mode_Click()
 
 void ReaderConfigDialog::ReadConfig_Click()
 {
-    m_send(configReadRequest(), LinkRule::TcpFirst);
+    m_request = m_send(configReadRequest(), LinkRule::TcpFirst) ? Request::Pending : Request::NotSent;
+    showSource();
 }
 
 void ReaderConfigDialog::applyReply(const DecodedConfig &decoded)
@@ -376,6 +389,10 @@ void ReaderConfigDialog::applyReply(const DecodedConfig &decoded)
         if (value)
             setFieldText(field, *value);
     }
+    m_source = tr("the reader's reply of %1").arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    m_edited = false;
+    m_request = Request::None;
+    showSource();
 }
 
 void ReaderConfigDialog::SendConfig_Click()
@@ -476,6 +493,9 @@ void ReaderConfigDialog::LoadFile_Click()
         } else {
             for (const auto &[field, text] : configFileAssignments(content.lines))
                 setFieldText(field, text);
+            m_source = tr("file %1").arg(name);
+            m_edited = false;
+            showSource();
         }
     }
     Mode_Click();

@@ -4,6 +4,7 @@
 #include "protocol/configstring.h"
 
 #include "platform/keepingdialog.h"
+#include "widgets/editablelist.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -53,30 +54,34 @@ public:
 
     // The one-line message under the buttons (file and send problems).
     QString problemText() const;
+    // Where the texts shown come from, and whether they were edited since.
+    QString sourceText() const;
     QString directory() const { return m_directory; }
     void refreshFileList();
 
-    QComboBox *Mode;
+    EditableList *Mode;
     QLineEdit *ReaderName;
-    QComboBox *BaudRate;
-    QComboBox *RS485Mode;
-    QComboBox *Frequency;
+    EditableList *BaudRate;
+    EditableList *RS485Mode;
+    EditableList *Frequency;
     QLineEdit *TermChar;
     QLineEdit *HeadChar;
-    QComboBox *StringLength;
+    EditableList *StringLength;
     QLineEdit *HandShake;
-    QComboBox *Heartbeat;
-    QComboBox *TagsToRead;
-    QComboBox *ReadRange;
+    EditableList *Heartbeat;
+    EditableList *TagsToRead;
+    EditableList *ReadRange;
     QPushButton *SendConfig;
     QPushButton *ReadConfig;
     QPushButton *WriteToFile;
     QPushButton *LoadFile;
     QListWidget *File1;
     QLabel *Problem;
+    QLabel *TextSource;
     QTimer TmrWait;
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     // An armed write is done at once, with the texts of this moment: closing
     // must not lose the click.
     QString saveOnClose() override;
@@ -86,6 +91,8 @@ private:
     void buildControls();
     void Form_Load();
     void showProblem(const QString &text, QWidget *field = nullptr);
+    void markEdited();
+    void showSource();
     void clearProblem();
     // The texts as 8-bit text, or the first field holding a character outside
     // 8 bits (marked, with a message saying what was not done).
@@ -99,6 +106,10 @@ private:
     QString m_pendingFileName; // the file the armed timer will write
     std::array<QWidget *, ConfigFieldCount> m_controls{};
     QWidget *m_markedField = nullptr;
+    enum class Request { None, Pending, NotSent };
+    QString m_source;
+    bool m_edited = false;
+    Request m_request = Request::None;
 };
 
 } // namespace zanto

@@ -3,6 +3,7 @@
 #include "platform/latin1.h"
 #include "platform/textfile.h"
 #include "platform/twips.h"
+#include "widgets/enterpresses.h"
 
 #include <QDir>
 #include <QLabel>
@@ -62,6 +63,7 @@ EthernetSettingsDialog::EthernetSettingsDialog(SendFunction send, QWidget *paren
 
     connect(Command1, &QPushButton::clicked, this, &EthernetSettingsDialog::Command1_Click);
     connect(Reboot, &QPushButton::clicked, this, &EthernetSettingsDialog::Reboot_Click);
+    pressButtonsOnEnter(this);
 
     LoadEthernetSettings();
 }

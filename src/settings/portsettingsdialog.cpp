@@ -3,6 +3,8 @@
 #include "platform/latin1.h"
 #include "platform/textfile.h"
 #include "platform/twips.h"
+#include "widgets/editablelist.h"
+#include "widgets/fieldvalidator.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -32,10 +34,8 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     Label3 = label("Label3", QStringLiteral("IP Address"), 1800, 480);
     Label4 = label("Label4", QStringLiteral("Port"), 1800, 1320);
 
-    Combo5 = new QComboBox(this);
+    Combo5 = new EditableList(this);
     Combo5->setObjectName(QStringLiteral("Combo5"));
-    Combo5->setEditable(true);
-    Combo5->setInsertPolicy(QComboBox::NoInsert);
     QStringList ports{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("TCP/IP")};
     for (int n = 5; n <= 24; ++n)
         ports.append(QString::number(n));
@@ -49,10 +49,8 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     Combo5->setEditText(QStringLiteral("1"));
     placeTwips(Combo5, 480, 840, 1095, 315);
 
-    Combo1 = new QComboBox(this);
+    Combo1 = new EditableList(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->addItems({QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"), QStringLiteral("19200"),
                       QStringLiteral("9600"), QStringLiteral("4800")});
     Combo1->setEditText(QStringLiteral("9600"));
@@ -77,6 +75,10 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     placeTwips(FileStatus, 120, 2400, 3735, 450);
     FileStatus->setStyleSheet(QStringLiteral("color: #a00000;"));
     FileStatus->hide();
+
+    // What is typed here ends up in settings1.ini, one value a line.
+    for (QLineEdit *edit : {Combo5->lineEdit(), Combo1->lineEdit(), IPAddress, PortNumber})
+        edit->setValidator(new FieldValidator(edit));
 
     setTabOrder(Combo5, Combo1);
     setTabOrder(Combo1, IPAddress);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/keepingdialog.h"
+#include "widgets/editablelist.h"
 
 class QComboBox;
 class QLabel;
@@ -22,8 +23,8 @@ public:
     // The last file problem, shown on the dialog; empty when there was none.
     QString fileProblem() const;
 
-    QComboBox *Combo5;
-    QComboBox *Combo1;
+    EditableList *Combo5;
+    EditableList *Combo1;
     QLineEdit *IPAddress;
     QLineEdit *PortNumber;
     QListWidget *File1;

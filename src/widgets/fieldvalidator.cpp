@@ -1,0 +1,84 @@
+#include "widgets/fieldvalidator.h"
+
+#include <QLineEdit>
+#include <QToolTip>
+
+#include <algorithm>
+
+namespace zanto {
+
+FieldValidator::FieldValidator(QLineEdit *edit, int maxTyped)
+    : QValidator(edit)
+    , m_edit(edit)
+    , m_maxTyped(maxTyped)
+    , m_before(edit->text())
+{
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { m_before = text; });
+}
+
+bool FieldValidator::isControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
+void FieldValidator::tell(const QString &why) const
+{
+    if (m_edit->isVisible())
+        QToolTip::showText(m_edit->mapToGlobal(QPoint(0, m_edit->height())), why, m_edit);
+}
+
+QValidator::State FieldValidator::validate(QString &input, int &pos) const
+{
+    // setText() clears the undo history and every edit by the user adds to it:
+    // no undo step means the program has just put this text here.
+    if (!m_edit->isUndoAvailable() || input == m_before)
+        return Acceptable;
+
+    // What this change put in: what lies between the parts that stayed the same.
+    const QString &before = m_before;
+    const qsizetype common = qMin(input.size(), before.size());
+    qsizetype head = 0;
+    while (head < common && input.at(head) == before.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < common - head && input.at(input.size() - 1 - tail) == before.at(before.size() - 1 - tail))
+        ++tail;
+    QString added = input.mid(head, input.size() - head - tail);
+
+    for (QChar c : added) {
+        if (c.unicode() > 0xFF) {
+            tell(tr("%1 is outside 8 bits: the reader cannot be sent it")
+                     .arg(QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper()));
+            return Invalid;
+        }
+    }
+
+    QString why;
+    const auto lineBreak = std::find_if(added.cbegin(), added.cend(), [](QChar c) { return c == u'\r' || c == u'\n'; });
+    if (lineBreak != added.cend()) {
+        const qsizetype lineEnd = lineBreak - added.cbegin();
+        added.truncate(lineEnd);
+        why = tr("Only the first line was kept: this field holds one line");
+    }
+    const qsizetype typed = added.size();
+    added.removeIf(isControl);
+    if (added.size() != typed && why.isEmpty())
+        why = tr("Control characters cannot be put in this field");
+
+    const QString result = input.left(head) + added + input.right(tail);
+    // Growing beyond the limit is refused; shortening a longer text that the
+    // program put there is not.
+    if (m_maxTyped >= 0 && result.size() > m_maxTyped && result.size() > before.size())
+        return Invalid;
+    if (result != input) {
+        input = result;
+        pos = int(head + added.size());
+        tell(why);
+        if (input == before)
+            return Invalid; // nothing left of the change
+    }
+    return Acceptable;
+}
+
+} // namespace zanto
