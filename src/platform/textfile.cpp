@@ -244,8 +244,13 @@ QString writeAt(const QByteArray &directory, const QByteArray &name, const QList
         ::unlinkat(folder.get(), temp.constData(), 0);
         return notWritten(systemError(error), outcome);
     };
-    if (existed)
-        ::fchmod(out.get(), old.st_mode & 07777); // the file keeps its permissions
+    if (existed) {
+        // The file keeps its owner (when root saves a user's file) and its
+        // permissions; neither failing is a reason not to save.
+        if (::geteuid() == 0)
+            (void)::fchown(out.get(), old.st_uid, old.st_gid);
+        ::fchmod(out.get(), old.st_mode & 07777);
+    }
 
     const QByteArray content = formatLines(lines);
     qsizetype done = 0;
