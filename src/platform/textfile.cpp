@@ -278,8 +278,9 @@ QString writeAt(const QByteArray &directory, const QByteArray &name, const QList
     // meanwhile is not replaced either.
     const FileKind now = kindAt(folder.get(), name, &old);
     if (now != FileKind::Missing && now != FileKind::Regular) {
+        const QString why = now == FileKind::Unknown ? systemError(errno) : itIs(now);
         ::unlinkat(folder.get(), temp.constData(), 0);
-        return notWritten(now == FileKind::Unknown ? systemError(errno) : itIs(now), QObject::tr("it is left as it was"));
+        return notWritten(why, QObject::tr("it is left as it was"));
     }
     if (::renameat(folder.get(), temp.constData(), folder.get(), name.constData()) != 0)
         return cancel(errno);
