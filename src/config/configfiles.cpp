@@ -1,5 +1,6 @@
 #include "config/configfiles.h"
 
+#include "platform/textfile.h"
 #include "protocol/linefile.h"
 
 #include <QDir>
@@ -8,23 +9,36 @@
 #include <QObject>
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace zanto {
 
 namespace {
+
+bool isControl(char16_t u)
+{
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
 
 QString codePoint(char32_t c)
 {
     return QStringLiteral("U+%1").arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
 }
 
+// The reason comes first, so that a narrow label still shows it; the name
+// follows with every control or formatting character as '?', since it may
+// hold the very character that is the trouble.
 QString refusedName(const QString &readerName, const QString &why)
 {
-    // The name itself may hold the control character that is the trouble, so it
-    // is shown only when it is printable.
     QString shown;
-    for (QChar c : readerName)
-        shown += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u'?') : c;
-    return QObject::tr("Not written: ReaderName \"%1\" cannot name a file, %2").arg(shown, why);
+    for (QChar c : readerName) {
+        const bool hidden = isControl(c.unicode()) || c.category() == QChar::Other_Format
+                            || c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph;
+        shown += hidden ? QChar(u'?') : c;
+    }
+    return QObject::tr("Not written: %1 cannot be in a file name (ReaderName \"%2\")").arg(why, shown);
 }
 
 } // namespace
@@ -35,17 +49,19 @@ ConfigFileName configFileName(const QString &readerName)
     for (QChar c : readerName) {
         const char16_t u = c.unicode();
         if (u == u'/' || u == u'\\')
-            return {{}, refusedName(readerName, QObject::tr("it holds '%1'").arg(c))};
-        if (u < 0x20 || u == 0x7F)
-            return {{}, refusedName(readerName, QObject::tr("it holds the control character %1").arg(codePoint(u)))};
+            return {{}, refusedName(readerName, QStringLiteral("'%1'").arg(c))};
+        // C1 controls are Latin-1 characters too, but a file list shows them
+        // as nothing or as boxes, and U+0085 is a line end to some programs.
+        if (isControl(u))
+            return {{}, refusedName(readerName, QObject::tr("a control character (%1)").arg(codePoint(u)))};
         if (u > 0xFF)
-            return {{}, refusedName(readerName, QObject::tr("it holds %1, a character outside 8 bits").arg(codePoint(u)))};
+            return {{}, refusedName(readerName, QObject::tr("%1, a character outside 8 bits,").arg(codePoint(u)))};
     }
     // Without separators ".." cannot climb anywhere, but a name that is nothing
     // but dots is the directory itself or its parent on some systems, and a file
     // list full of "..x" names helps nobody: a name holding ".." is refused.
     if (readerName.contains(QLatin1String("..")))
-        return {{}, refusedName(readerName, QObject::tr("it holds \"..\""))};
+        return {{}, refusedName(readerName, QStringLiteral("\"..\""))};
     result.fileName = readerName + QLatin1String(ConfigFileSuffix);
     return result;
 }
@@ -69,44 +85,32 @@ QList<std::pair<ConfigField, QByteArray>> configFileAssignments(const QList<QByt
     return out;
 }
 
-ConfigFileContent readConfigFile(const QString &path)
+ConfigFileContent readConfigFile(const QString &directory, const QByteArray &rawName)
 {
     ConfigFileContent result;
-    const QFileInfo info(path);
-    const QString name = info.fileName();
-    if (!info.exists()) {
+    const QString name = shownFileName(rawName);
+    // One byte more than allowed is read, so a file that grows while it is
+    // read is still caught.
+    const FileBytes file = readFileBytes(directory, rawName, MaxConfigFileSize);
+    if (file.kind == FileKind::Missing) {
         result.problem = QObject::tr("Not loaded: %1 is no longer there").arg(name);
         return result;
     }
-    // Opening a FIFO or a device to read it could wait for ever.
-    if (!info.isFile()) {
-        result.problem = QObject::tr("Not loaded: %1 is not a file").arg(name);
+    if (file.kind != FileKind::Regular && file.kind != FileKind::Unknown) {
+        result.problem = QObject::tr("Not loaded: %1 is %2, not a regular file").arg(name, fileKindText(file.kind));
         return result;
     }
-    const QString tooLarge = QObject::tr("Not loaded: %1 is larger than %2 KiB, no configuration file")
-                                 .arg(name)
-                                 .arg(MaxConfigFileSize / 1024);
-    if (info.size() > MaxConfigFileSize) {
-        result.problem = tooLarge;
+    if (!file.problem.isEmpty()) {
+        result.problem = QObject::tr("Not loaded: cannot read %1: %2").arg(name, file.reason);
         return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.problem = QObject::tr("Not loaded: cannot read %1: %2").arg(name, file.errorString());
+    if (file.cut) {
+        result.problem = QObject::tr("Not loaded: %1 is larger than %2 KiB, no configuration file")
+                             .arg(name)
+                             .arg(MaxConfigFileSize / 1024);
         return result;
     }
-    // One byte more than allowed, so a file that grew since it was measured is
-    // still caught.
-    const QByteArray content = file.read(MaxConfigFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.problem = QObject::tr("Not loaded: cannot read %1: %2").arg(name, file.errorString());
-        return result;
-    }
-    if (content.size() > MaxConfigFileSize) {
-        result.problem = tooLarge;
-        return result;
-    }
-    const ParsedLines parsed = parseLines(content, {ConfigFieldCount, MaxConfigLineLength});
+    const ParsedLines parsed = parseLines(file.content, {ConfigFieldCount, MaxConfigLineLength});
     if (parsed.stoppedEarly) {
         result.problem = QObject::tr("Not loaded: %1 has a line longer than %2 characters, no configuration file")
                              .arg(name)
@@ -115,6 +119,39 @@ ConfigFileContent readConfigFile(const QString &path)
     }
     result.lines = parsed.lines;
     return result;
+}
+
+ConfigFileContent readConfigFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return readConfigFile(info.path(), QFile::encodeName(info.fileName()));
+}
+
+QList<ConfigFileEntry> configFileEntries(const QString &directory)
+{
+    QList<ConfigFileEntry> entries;
+    // Read with readdir rather than QDir: QDir decodes every name as UTF-8 and
+    // turns bytes that are not into U+FFFD, so such a file could neither be
+    // listed faithfully nor opened again by the name it was listed under.
+    DIR *dir = ::opendir(QFile::encodeName(directory.isEmpty() ? QStringLiteral(".") : directory).constData());
+    if (!dir)
+        return entries;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!name.endsWith(ConfigFileSuffix))
+            continue;
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st;
+            isDirectory = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!isDirectory)
+            entries.append({name, shownFileName(name)});
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const ConfigFileEntry &a, const ConfigFileEntry &b) { return a.rawName < b.rawName; });
+    return entries;
 }
 
 QStringList configFileNames(const QString &directory)

@@ -26,8 +26,8 @@ struct ConfigFileName {
 
 // The file a ReaderName text names: the text followed by ".zq". An empty text
 // gives ".zq". A text that would reach outside the directory ('/', '\', "..")
-// or that a file name cannot carry faithfully (control characters, characters
-// outside 8 bits) is refused.
+// or that a file name cannot carry faithfully (C0 and C1 control characters,
+// DEL, characters outside 8 bits) is refused, with the reason first.
 ConfigFileName configFileName(const QString &readerName);
 
 // The twelve lines of a file, in file order (ReaderName, Mode, BaudRate, ...).
@@ -42,10 +42,25 @@ struct ConfigFileContent {
     QString problem;         // empty when the file was read
 };
 
+// A "*.zq" entry of a directory, as it stands there: the name's bytes may be
+// any, not only valid UTF-8.
+struct ConfigFileEntry {
+    QByteArray rawName;  // what opens it
+    QString shownName;   // what the list shows (see shownFileName())
+};
+
+// Every entry but a directory whose name ends in ".zq", whatever the other
+// bytes of its name, in byte order. Links, FIFOs and the like are listed too,
+// so that choosing one tells why it cannot be loaded.
+QList<ConfigFileEntry> configFileEntries(const QString &directory);
+
 // Reads a configuration file whole or not at all: a file that is missing, not a
-// regular file, unreadable, larger than MaxConfigFileSize or holding a line
-// longer than MaxConfigLineLength among its first twelve gives a problem and no
-// lines.
+// regular file (a symbolic link, a FIFO, a device, ...), unreadable, larger
+// than MaxConfigFileSize or holding a line longer than MaxConfigLineLength
+// among its first twelve gives a problem and no lines. The file is named by its
+// bytes, directly in `directory`.
+ConfigFileContent readConfigFile(const QString &directory, const QByteArray &rawName);
+// The same, for the file at `path`.
 ConfigFileContent readConfigFile(const QString &path);
 
 // The "*.zq" names of the regular files in a directory, in code point order.

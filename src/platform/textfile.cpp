@@ -1,76 +1,475 @@
 #include "platform/textfile.h"
 
+#include <QChar>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QObject>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace zanto {
 
-static QString fileName(const QString &path)
+namespace {
+
+// A file descriptor that is closed when it goes out of scope.
+class Fd
 {
-    return QFileInfo(path).fileName();
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    bool isValid() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // Closes now and says whether everything written got out: on some file
+    // systems a write fails only here.
+    bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
+
+private:
+    int m_fd;
+};
+
+// A file named by a path: its folder and its name in that folder, as bytes.
+struct Place {
+    QByteArray directory;
+    QByteArray name;
+};
+
+Place placeOf(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    if (slash < 0)
+        return {QByteArrayLiteral("."), native};
+    return {slash == 0 ? QByteArrayLiteral("/") : native.left(slash), native.mid(slash + 1)};
+}
+
+QString systemError(int error)
+{
+    return qt_error_string(error);
+}
+
+// Why a name cannot be a file directly in its folder; empty when it can.
+QString badName(const QByteArray &name)
+{
+    if (name.isEmpty() || name == "." || name == "..")
+        return QObject::tr("it is not a file name");
+    if (name.contains('/'))
+        return QObject::tr("a file name cannot hold '/'");
+    // The system would end the name there and use another file.
+    if (name.contains('\0'))
+        return QObject::tr("a file name cannot hold a NUL character");
+    return {};
+}
+
+// The folder itself, to look up and create names in. Working relative to it
+// keeps every step in the same folder even if its path changes meanwhile.
+int openFolder(const QByteArray &directory)
+{
+    if (directory.contains('\0')) {
+        errno = ENOENT;
+        return -1;
+    }
+#ifdef O_PATH
+    // Needs only search permission, as a path through the folder would.
+    return ::open(directory.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    return ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+FileKind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileKind::Regular;
+    if (S_ISDIR(mode))
+        return FileKind::Directory;
+    if (S_ISLNK(mode))
+        return FileKind::SymbolicLink;
+    if (S_ISFIFO(mode))
+        return FileKind::Fifo;
+    if (S_ISSOCK(mode))
+        return FileKind::Socket;
+    if (S_ISCHR(mode))
+        return FileKind::CharacterDevice;
+    if (S_ISBLK(mode))
+        return FileKind::BlockDevice;
+    return FileKind::Other;
+}
+
+// What stands at the name, the name itself and not what a link points to.
+// Missing when nothing does; Unknown (with errno set) when it cannot be told.
+FileKind kindAt(int folder, const QByteArray &name, struct stat *st)
+{
+    if (::fstatat(folder, name.constData(), st, AT_SYMLINK_NOFOLLOW) == 0)
+        return kindOf(st->st_mode);
+    return errno == ENOENT ? FileKind::Missing : FileKind::Unknown;
+}
+
+QString itIs(FileKind kind)
+{
+    return QObject::tr("it is %1").arg(fileKindText(kind));
+}
+
+FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint64 maxBytes)
+{
+    FileBytes result;
+    const auto fail = [&](const QString &why) {
+        result.content.clear();
+        result.cut = false;
+        result.reason = why;
+        result.problem = QObject::tr("%1 not read: %2").arg(shownFileName(name), why);
+        return result;
+    };
+    if (const QString bad = badName(name); !bad.isEmpty())
+        return fail(bad);
+    const Fd folder(openFolder(directory));
+    if (!folder.isValid())
+        return fail(systemError(errno));
+
+    // Decided before opening anything: a FIFO is never opened, since opening
+    // one to read waits for a writer, and a device may do anything on open.
+    struct stat st;
+    result.kind = kindAt(folder.get(), name, &st);
+    if (result.kind == FileKind::Missing || result.kind == FileKind::Unknown)
+        return fail(systemError(errno));
+    if (result.kind != FileKind::Regular)
+        return fail(itIs(result.kind));
+
+    // The name may have been swapped since: O_NOFOLLOW refuses a link put in
+    // its place, O_NONBLOCK keeps a FIFO from blocking the open, and fstat says
+    // what was really opened.
+    const Fd file(::openat(folder.get(), name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.isValid()) {
+        const int error = errno;
+        if (error == ELOOP) {
+            result.kind = FileKind::SymbolicLink;
+            return fail(itIs(result.kind));
+        }
+        return fail(systemError(error));
+    }
+    if (::fstat(file.get(), &st) != 0)
+        return fail(systemError(errno));
+    result.kind = kindOf(st.st_mode);
+    if (result.kind != FileKind::Regular)
+        return fail(itIs(result.kind));
+
+    // One byte more than asked for tells whether there is more.
+    const qint64 wanted = maxBytes < 0 ? -1 : maxBytes + 1;
+    QByteArray content;
+    if (st.st_size > 0 && wanted >= 0)
+        content.reserve(qMin<qint64>(st.st_size, wanted));
+    constexpr qint64 Chunk = 64 * 1024;
+    for (;;) {
+        const qint64 room = wanted < 0 ? Chunk : qMin(Chunk, wanted - content.size());
+        if (room <= 0)
+            break;
+        const qsizetype before = content.size();
+        content.resize(before + room);
+        const ssize_t got = ::read(file.get(), content.data() + before, size_t(room));
+        if (got < 0) {
+            content.resize(before);
+            if (errno == EINTR)
+                continue;
+            return fail(systemError(errno));
+        }
+        content.resize(before + got);
+        if (got == 0)
+            break;
+    }
+    if (maxBytes >= 0 && content.size() > maxBytes) {
+        result.cut = true;
+        content.truncate(maxBytes);
+    }
+    result.content = content;
+    return result;
+}
+
+QString writeAt(const QByteArray &directory, const QByteArray &name, const QList<QByteArray> &lines)
+{
+    const QString shown = shownFileName(name);
+    const auto notWritten = [&](const QString &why, const QString &outcome) {
+        return QObject::tr("%1 not written: %2; %3").arg(shown, why, outcome);
+    };
+    const QString nothingChanged = QObject::tr("nothing was changed");
+    if (const QString bad = badName(name); !bad.isEmpty())
+        return notWritten(bad, nothingChanged);
+    const Fd folder(openFolder(directory));
+    if (!folder.isValid())
+        return notWritten(systemError(errno), nothingChanged);
+
+    struct stat old;
+    const FileKind kind = kindAt(folder.get(), name, &old);
+    if (kind == FileKind::Unknown)
+        return notWritten(systemError(errno), nothingChanged);
+    // Writing through a link or onto a device or FIFO is what a planted name
+    // is for; such a name is refused and left as it is.
+    if (kind != FileKind::Missing && kind != FileKind::Regular)
+        return notWritten(itIs(kind), QObject::tr("it is left as it was"));
+    const bool existed = kind == FileKind::Regular;
+    const QString outcome = existed ? QObject::tr("the old file is unchanged") : QObject::tr("no file was created");
+
+    if (const qsizetype bad = firstLineWithLineFeed(lines); bad >= 0)
+        return notWritten(QObject::tr("line %1 holds a line feed").arg(bad + 1), outcome);
+    // A file made read-only stays as it is, as it would if opened for writing.
+    if (existed && ::faccessat(folder.get(), name.constData(), W_OK, AT_EACCESS) != 0)
+        return notWritten(systemError(errno), outcome);
+
+    // The new contents go to a file of their own beside the old one and take
+    // its name only once they are all on the disk. rename() replaces the name
+    // itself and never follows a link, so even a link swapped in at the last
+    // moment is replaced rather than written through. (QSaveFile resolves a
+    // link at the target and writes where it points.)
+    QByteArray temp;
+    Fd out;
+    for (int attempt = 0; attempt < 16 && !out.isValid(); ++attempt) {
+        temp = ".zanto-" + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";
+        out.reset(::openat(folder.get(), temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!out.isValid() && errno != EEXIST)
+            return notWritten(systemError(errno), outcome);
+    }
+    if (!out.isValid())
+        return notWritten(systemError(EEXIST), outcome);
+    const auto cancel = [&](int error) {
+        ::unlinkat(folder.get(), temp.constData(), 0);
+        return notWritten(systemError(error), outcome);
+    };
+    if (existed) {
+        // The file keeps its owner (when root saves a user's file) and its
+        // permissions; neither failing is a reason not to save.
+        if (::geteuid() == 0)
+            (void)::fchown(out.get(), old.st_uid, old.st_gid);
+        ::fchmod(out.get(), old.st_mode & 07777);
+    }
+
+    const QByteArray content = formatLines(lines);
+    qsizetype done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(out.get(), content.constData() + done, size_t(content.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            out.reset();
+            return cancel(error);
+        }
+        done += n;
+    }
+    // A full disk may show only when the data is flushed.
+    if (::fsync(out.get()) != 0) {
+        const int error = errno;
+        out.reset();
+        return cancel(error);
+    }
+    if (!out.close())
+        return cancel(errno);
+
+    // What stands at the name now: something other than a file put there
+    // meanwhile is not replaced either.
+    const FileKind now = kindAt(folder.get(), name, &old);
+    if (now != FileKind::Missing && now != FileKind::Regular) {
+        const QString why = now == FileKind::Unknown ? systemError(errno) : itIs(now);
+        ::unlinkat(folder.get(), temp.constData(), 0);
+        return notWritten(why, QObject::tr("it is left as it was"));
+    }
+    if (::renameat(folder.get(), temp.constData(), folder.get(), name.constData()) != 0)
+        return cancel(errno);
+    // The new name reaches the disk too. The file is whole under its name
+    // either way, so a failure here is no failure of the write.
+    const Fd self(::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (self.isValid())
+        ::fsync(self.get());
+    return {};
+}
+
+} // namespace
+
+QString fileKindText(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::Unknown:
+        return QObject::tr("of an unknown kind");
+    case FileKind::Missing:
+        return QObject::tr("missing");
+    case FileKind::Regular:
+        return QObject::tr("a regular file");
+    case FileKind::Directory:
+        return QObject::tr("a directory");
+    case FileKind::SymbolicLink:
+        return QObject::tr("a symbolic link");
+    case FileKind::Fifo:
+        return QObject::tr("a FIFO");
+    case FileKind::Socket:
+        return QObject::tr("a socket");
+    case FileKind::CharacterDevice:
+        return QObject::tr("a character device");
+    case FileKind::BlockDevice:
+        return QObject::tr("a block device");
+    case FileKind::Other:
+        break;
+    }
+    return QObject::tr("not a regular file");
+}
+
+QString shownFileName(const QByteArray &rawName)
+{
+    QString shown;
+    shown.reserve(rawName.size());
+    const auto escape = [&](qsizetype from, qsizetype count) {
+        static constexpr char Hex[] = "0123456789ABCDEF";
+        for (qsizetype k = from; k < from + count; ++k) {
+            const uchar byte = uchar(rawName[k]);
+            shown += QLatin1String("\\x");
+            shown += QLatin1Char(Hex[byte >> 4]);
+            shown += QLatin1Char(Hex[byte & 0xF]);
+        }
+    };
+    const qsizetype n = rawName.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const uchar lead = uchar(rawName[i]);
+        if (lead == '\\') {
+            shown += QLatin1String("\\\\");
+            ++i;
+            continue;
+        }
+        // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+        int length = 1;
+        char32_t code = lead;
+        char32_t least = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+            least = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            least = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            least = 0x10000;
+        } else if (lead >= 0x80) {
+            length = 0; // a continuation byte or one no UTF-8 uses
+        }
+        bool valid = length > 0 && i + length <= n;
+        for (int k = 1; valid && k < length; ++k) {
+            const uchar next = uchar(rawName[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (valid && length > 1)
+            valid = code >= least && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid) {
+            // Only the first byte is shown as an escape; the next one may begin
+            // a character of its own.
+            escape(i, 1);
+            ++i;
+            continue;
+        }
+        switch (QChar::category(code)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            escape(i, length);
+            break;
+        default:
+            shown += QString::fromUcs4(&code, 1);
+            break;
+        }
+        i += length;
+    }
+    return shown;
 }
 
 bool fileExists(const QString &path)
 {
-    const QFileInfo info(path);
-    return info.exists() && info.isFile();
+    const Place place = placeOf(path);
+    if (!badName(place.name).isEmpty())
+        return false;
+    const Fd folder(openFolder(place.directory));
+    struct stat st;
+    return folder.isValid() && kindAt(folder.get(), place.name, &st) == FileKind::Regular;
 }
 
 QString createIfMissing(const QString &path)
 {
-    if (QFileInfo::exists(path))
+    const Place place = placeOf(path);
+    const QString shown = shownFileName(place.name);
+    const auto notCreated = [&](const QString &why) { return QObject::tr("%1 not created: %2").arg(shown, why); };
+    const auto notUsed = [&](const QString &why) { return QObject::tr("%1 not used: %2").arg(shown, why); };
+    if (const QString bad = badName(place.name); !bad.isEmpty())
+        return notCreated(bad);
+    const Fd folder(openFolder(place.directory));
+    if (!folder.isValid())
+        return notCreated(systemError(errno));
+    struct stat st;
+    FileKind kind = kindAt(folder.get(), place.name, &st);
+    if (kind == FileKind::Missing) {
+        // O_EXCL with O_NOFOLLOW: a dangling link put here meanwhile is
+        // refused, never followed to create a file where it points.
+        Fd file(::openat(folder.get(), place.name.constData(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+        if (file.isValid())
+            return file.close() ? QString() : notCreated(systemError(errno));
+        if (errno != EEXIST)
+            return notCreated(systemError(errno));
+        kind = kindAt(folder.get(), place.name, &st);
+    }
+    if (kind == FileKind::Regular)
         return {};
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return QObject::tr("Cannot create %1: %2").arg(fileName(path), file.errorString());
-    return {};
+    if (kind == FileKind::Unknown || kind == FileKind::Missing)
+        return notUsed(systemError(errno));
+    return notUsed(itIs(kind));
+}
+
+FileBytes readFileBytes(const QString &directory, const QByteArray &rawName, qint64 maxBytes)
+{
+    return readBytesAt(QFile::encodeName(directory.isEmpty() ? QStringLiteral(".") : directory), rawName, maxBytes);
 }
 
 FileLines readLineFile(const QString &path, const FileReadLimits &limits)
 {
     FileLines result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.problem = QObject::tr("Cannot read %1: %2").arg(fileName(path), file.errorString());
+    const Place place = placeOf(path);
+    const QString shown = shownFileName(place.name);
+    const FileBytes bytes = readBytesAt(place.directory, place.name, limits.maxFileSize);
+    if (!bytes.problem.isEmpty()) {
+        result.problem = bytes.problem;
         return result;
     }
-    const qint64 size = file.size();
-    const bool tooLarge = limits.maxFileSize >= 0 && size > limits.maxFileSize;
+    const bool tooLarge = bytes.cut;
     if (tooLarge && !limits.readPrefixOfLargeFile) {
-        result.problem = QObject::tr("%1 is larger than %2 KiB; not read").arg(fileName(path)).arg(limits.maxFileSize / 1024);
+        result.problem = QObject::tr("%1 is larger than %2 KiB; not read").arg(shown).arg(limits.maxFileSize / 1024);
         return result;
     }
-    QByteArray content = file.read(tooLarge ? limits.maxFileSize : qMax<qint64>(size, 0) + 1);
+    QByteArray content = bytes.content;
     if (tooLarge) // a line cut by the limit is no line of the file
         content.truncate(content.lastIndexOf('\n') + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.problem = QObject::tr("Cannot read %1: %2").arg(fileName(path), file.errorString());
-        return result;
-    }
     const ParsedLines parsed = parseLines(content, {limits.maxLines, limits.maxLineLength});
     result.lines = parsed.lines;
     if (parsed.stoppedEarly)
-        result.problem = QObject::tr("%1 has a line longer than %2 KiB; read up to it").arg(fileName(path)).arg(limits.maxLineLength / 1024);
+        result.problem = QObject::tr("%1 has a line longer than %2 KiB; read up to it").arg(shown).arg(limits.maxLineLength / 1024);
     else if (tooLarge && (limits.maxLines < 0 || result.lines.size() < limits.maxLines))
-        result.problem = QObject::tr("%1 is larger than %2 KiB; read only its start").arg(fileName(path)).arg(limits.maxFileSize / 1024);
+        result.problem = QObject::tr("%1 is larger than %2 KiB; read only its start").arg(shown).arg(limits.maxFileSize / 1024);
     return result;
 }
 
 QString writeLineFile(const QString &path, const QList<QByteArray> &lines)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QObject::tr("Cannot write %1: %2").arg(fileName(path), file.errorString());
-    const QByteArray content = formatLines(lines);
-    if (file.write(content) != content.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return QObject::tr("Cannot write %1: %2").arg(fileName(path), why);
-    }
-    if (!file.commit())
-        return QObject::tr("Cannot write %1: %2").arg(fileName(path), file.errorString());
-    return {};
+    const Place place = placeOf(path);
+    return writeAt(place.directory, place.name, lines);
 }
 
 } // namespace zanto

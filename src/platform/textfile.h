@@ -8,9 +8,45 @@
 
 namespace zanto {
 
-// 8-bit line files in the working directory. Writes go through QSaveFile, so a
-// crash or a full disk leaves either the old file or the new one, never half of
-// one.
+// 8-bit line files in a folder (the working directory, or the one the user
+// picked for saved rows).
+//
+// Only regular files directly in the folder are read or written. What stands
+// at a name is decided without following a symbolic link; a link (even to a
+// regular file), a directory, a FIFO, a socket or a device is refused and left
+// as it is, so nothing outside the folder is ever created or changed through a
+// planted name, and a FIFO never blocks the window. A write goes to a new file
+// beside the old one, reaches the disk, and only then takes the old one's name:
+// a full disk or a crash leaves either the old file whole or the new one whole,
+// and the message says which.
+//
+// Paths name a file as directory, '/', file name. Every problem is one line of
+// text beginning with the file's name (shown as shownFileName() shows it).
+
+enum class FileKind {
+    Unknown, // not looked at, or it could not be told
+    Missing,
+    Regular,
+    Directory,
+    SymbolicLink,
+    Fifo,
+    Socket,
+    CharacterDevice,
+    BlockDevice,
+    Other,
+};
+
+// "a symbolic link", "a FIFO", ...: what a message calls it.
+QString fileKindText(FileKind kind);
+
+// A file name's bytes as a person can read them: UTF-8 where the bytes are
+// valid UTF-8; every byte that is not, and the bytes of every control or
+// formatting character, as "\xE9"; a backslash as "\\". Names come from the
+// folder, not from the tool: a name that is not UTF-8 must still be told apart
+// from its neighbours, and one holding a line feed, a right-to-left override or
+// a C1 control must not break or disguise a one-line label.
+QString shownFileName(const QByteArray &rawName);
+
 struct FileLines {
     QList<QByteArray> lines;
     QString problem; // empty when the whole file was read as asked
@@ -24,14 +60,33 @@ struct FileReadLimits {
     bool readPrefixOfLargeFile = true;
 };
 
+struct FileBytes {
+    QByteArray content;              // at most the bytes asked for
+    bool cut = false;                // the file holds more than that
+    FileKind kind = FileKind::Unknown; // what stands at the name
+    QString reason;                  // why it was not read ("it is a FIFO", a system error); empty when read
+    QString problem;                 // "NAME not read: REASON"; empty when read
+};
+
+// True only for a regular file (not a link to one).
 bool fileExists(const QString &path);
-// Creates an empty file when none exists; an existing file is left alone.
-// Returns a problem text, empty on success.
+
+// Creates an empty file when nothing stands at the path; an existing regular
+// file is left alone. Never follows a link: a dangling one is refused, not
+// filled in. Returns a problem text, empty on success.
 QString createIfMissing(const QString &path);
-// Reads the lines of a file; a problem (missing, unreadable, too large, a line
-// too long) is described in FileLines::problem together with what was read.
+
+// Reads up to maxBytes (-1: all) of the regular file `rawName` in `directory`,
+// named by its bytes.
+FileBytes readFileBytes(const QString &directory, const QByteArray &rawName, qint64 maxBytes);
+
+// Reads the lines of a file; a problem (missing, not a regular file,
+// unreadable, too large, a line too long) is described in FileLines::problem
+// together with what was read.
 FileLines readLineFile(const QString &path, const FileReadLimits &limits = {});
-// Replaces the file's contents with the lines, each ended by CR LF, atomically.
+
+// Replaces the file's contents with the lines, each ended by CR LF: all of them
+// or none. A line holding a line feed is refused before anything is touched.
 // Returns a problem text, empty on success.
 QString writeLineFile(const QString &path, const QList<QByteArray> &lines);
 

@@ -409,8 +409,8 @@ void TestReaderConfig::writeFile_data()
                                       "is AAAAA.zq=" + QString::fromLatin1(bbbbb), "is BBBBB.zq="},
         {"AAAAA.zq", "BBBBB.zq"}, bbbbb);
     row("closed before the tick", {"click", "TermChar=0A", "close"}, xxxxx, QByteArray(start).replace("0D", "0A"));
-    row("path-like name", {"ReaderName=../x", "click"}, {}, {}, "cannot name a file", "ReaderName");
-    row("name beyond 8 bits", {"ReaderName=A" + euro, "click"}, {}, {}, "cannot name a file", "ReaderName");
+    row("path-like name", {"ReaderName=../x", "click"}, {}, {}, "cannot be in a file name", "ReaderName");
+    row("name beyond 8 bits", {"ReaderName=A" + euro, "click"}, {}, {}, "cannot be in a file name", "ReaderName");
     row("text beyond 8 bits at the tick", {"click", "Frequency=5" + euro}, {}, {}, "outside 8 bits", "Frequency");
     row("unwritable target", {"dir", "Frequency=12", "click"}, {}, {}, "XXXXX.zq");
 }

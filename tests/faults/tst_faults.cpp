@@ -26,8 +26,8 @@ private Q_SLOTS:
     void bothLinksOneDies_data();
     void bothLinksOneDies();
     void settingsInReadOnlyDirectory();
+    void settingsOnFullDisk_data();
     void settingsOnFullDisk();
-    void ethernetSettingsOnFullDisk();
 };
 
 void TestFaults::ptyClosedMidBurstKeepsTheBytes()
@@ -187,38 +187,49 @@ void TestFaults::settingsInReadOnlyDirectory()
     QVERIFY(w2.existingPortSettings()->fileProblem().contains(QLatin1String("settings1.ini")));
 }
 
-void TestFaults::settingsOnFullDisk()
+void TestFaults::settingsOnFullDisk_data()
 {
-    const QByteArray kept = "2\r\n127.0.0.1\r\n19200\r\n4001\r\n";
-    RestrictedDir dir(RestrictedDir::Full, {{QStringLiteral("settings1.ini"), kept}});
-    if (!dir.isValid())
-        QSKIP(qPrintable(dir.why()));
-    MainWindow w;
-    PortSettingsDialog *ps = w.portSettings(true);
-    ps->PortNumber->setText(QString(20000, QLatin1Char('9'))); // more than the disk has room for
-    ps->close();
-    QVERIFY(!ps->fileProblem().isEmpty());
-    ps->close();
-    QTRY_VERIFY(!w.existingPortSettings());
-    // The old file is whole: never emptied, never half written.
-    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), kept);
+    QTest::addColumn<bool>("ethernet"); // settings2.ini through Ethernet Settings, else settings1.ini
+    QTest::addColumn<int>("size");      // of the new value
+    QTest::newRow("settings1.ini, more than the disk holds") << false << 20000;
+    QTest::newRow("settings1.ini, a few bytes") << false << 4;
+    QTest::newRow("settings2.ini, more than the disk holds") << true << 20000;
+    QTest::newRow("settings2.ini, a few bytes") << true << 4;
 }
 
-void TestFaults::ethernetSettingsOnFullDisk()
+// A few bytes fit any write buffer: the disk says no only when they are
+// flushed, which must still keep the old file.
+void TestFaults::settingsOnFullDisk()
 {
-    const QByteArray kept = "10.1.1.1\r\n255.0.0.0\r\n10.1.1.254\r\n";
-    RestrictedDir dir(RestrictedDir::Full, {{QStringLiteral("settings2.ini"), kept}});
+    QFETCH(bool, ethernet);
+    QFETCH(int, size);
+    const QString name = ethernet ? QStringLiteral("settings2.ini") : QStringLiteral("settings1.ini");
+    const QByteArray kept = ethernet ? "10.1.1.1\r\n255.0.0.0\r\n10.1.1.254\r\n" : "2\r\n127.0.0.1\r\n19200\r\n4001\r\n";
+    RestrictedDir dir(RestrictedDir::Full, {{name, kept}});
     if (!dir.isValid())
         QSKIP(qPrintable(dir.why()));
     MainWindow w;
-    EthernetSettingsDialog *e = w.ethernetSettings(true);
-    QCOMPARE(e->IPAddress->text(), QStringLiteral("10.1.1.1"));
-    e->Gateway->setText(QString(20000, QLatin1Char('1')));
-    e->close();
-    QVERIFY(!e->fileProblem().isEmpty());
-    e->close();
-    QTRY_VERIFY(!w.existingEthernetSettings());
-    QCOMPARE(dir.read(QStringLiteral("settings2.ini")), kept);
+    QString problem;
+    if (ethernet) {
+        EthernetSettingsDialog *e = w.ethernetSettings(true);
+        QCOMPARE(e->IPAddress->text(), QStringLiteral("10.1.1.1"));
+        e->Gateway->setText(QString(size, QLatin1Char('1')));
+        e->close();
+        problem = e->fileProblem();
+        e->close();
+        QTRY_VERIFY(!w.existingEthernetSettings());
+    } else {
+        PortSettingsDialog *ps = w.portSettings(true);
+        ps->PortNumber->setText(QString(size, QLatin1Char('9')));
+        ps->close();
+        problem = ps->fileProblem();
+        ps->close();
+        QTRY_VERIFY(!w.existingPortSettings());
+    }
+    QVERIFY2(problem.contains(name + QLatin1String(" not written: No space left on device; the old file is unchanged")),
+             qPrintable(problem));
+    // The old file is whole: never emptied, never half written.
+    QCOMPARE(dir.read(name), kept);
 }
 
 QTEST_MAIN(TestFaults)

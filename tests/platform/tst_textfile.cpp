@@ -3,6 +3,7 @@
 #include "platform/textfile.h"
 #include "support/testdir.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace zanto;
@@ -14,6 +15,10 @@ private Q_SLOTS:
     void writesCrLfAndEveryByte();
     void createIfMissingKeepsExisting();
     void failedWriteKeepsOldFile();
+    void lineFeedRefusedCrKept_data();
+    void lineFeedRefusedCrKept();
+    void shownName_data();
+    void shownName();
     void limits_data();
     void limits();
 };
@@ -53,6 +58,67 @@ void TestTextFile::failedWriteKeepsOldFile()
     QVERIFY(!writeLineFile(dir.filePath(QStringLiteral("blocked.zq")), {"x"}).isEmpty());
     QVERIFY(!writeLineFile(dir.filePath(QStringLiteral("missing-dir/a.zq")), {"x"}).isEmpty());
     QVERIFY(!readLineFile(dir.filePath(QStringLiteral("nothing.zq"))).problem.isEmpty());
+}
+
+void TestTextFile::lineFeedRefusedCrKept_data()
+{
+    QTest::addColumn<QByteArray>("before"); // null: no file
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QByteArray>("after");  // null: no file
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("CR inside and at the end of values")
+        << QByteArray("old\r\n") << QList<QByteArray>{"a\rb", "c\r", "\r"} << QByteArray("a\rb\r\nc\r\r\n\r\r\n") << "";
+    QTest::newRow("line feed over an old file") << QByteArray("old\r\n") << QList<QByteArray>{"a", "b\nc"}
+                                               << QByteArray("old\r\n")
+                                               << "f.ini not written: line 2 holds a line feed; the old file is unchanged";
+    QTest::newRow("line feed, no file before") << QByteArray() << QList<QByteArray>{"\n"} << QByteArray()
+                                              << "f.ini not written: line 1 holds a line feed; no file was created";
+}
+
+// A value holding LF would come back as two lines and shift every value after
+// it; one holding CR comes back as it was.
+void TestTextFile::lineFeedRefusedCrKept()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, problem);
+    TestDir dir;
+    if (!before.isNull())
+        QVERIFY(dir.write(QStringLiteral("f.ini"), before));
+    const QString path = dir.filePath(QStringLiteral("f.ini"));
+    QCOMPARE(writeLineFile(path, lines), problem);
+    QCOMPARE(QFile::exists(path), !after.isNull());
+    QCOMPARE(dir.read(QStringLiteral("f.ini")), after);
+    if (problem.isEmpty())
+        QCOMPARE(readLineFile(path).lines, lines);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), after.isNull() ? 0 : 1);
+}
+
+void TestTextFile::shownName_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("settings1.ini") << "settings1.ini";
+    QTest::newRow("UTF-8") << QByteArray("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80.zq") << QString::fromUtf8("Caf\u00E9 \u20AC \U0001F600.zq");
+    QTest::newRow("Latin-1 byte") << QByteArray("caf\xE9.zq") << "caf\\xE9.zq";
+    QTest::newRow("cut sequence") << QByteArray("\xE2\x82.zq") << "\\xE2\\x82.zq";
+    QTest::newRow("lone continuation, then UTF-8") << QByteArray("\x80\xC3\xA9") << QString::fromUtf8("\\x80\u00E9");
+    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << "\\xC0\\xAF";
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << "\\xED\\xA0\\x80";
+    QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << "\\xF4\\x90\\x80\\x80";
+    QTest::newRow("C0 and DEL") << QByteArray("a\tb\nc\x7F") << "a\\x09b\\x0Ac\\x7F";
+    QTest::newRow("C1 NEL") << QByteArray("A\xC2\x85" "B") << "A\\xC2\\x85B";
+    QTest::newRow("right-to-left override") << QByteArray("a\xE2\x80\xAE" "b") << "a\\xE2\\x80\\xAEb";
+    QTest::newRow("line separator") << QByteArray("a\xE2\x80\xA8") << "a\\xE2\\x80\\xA8";
+    QTest::newRow("a backslash is not an escape") << QByteArray("a\\xE9") << "a\\\\xE9";
+}
+
+void TestTextFile::shownName()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, shown);
+    QCOMPARE(shownFileName(raw), shown);
 }
 
 void TestTextFile::limits_data()
