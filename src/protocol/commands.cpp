@@ -31,6 +31,16 @@ constexpr std::array<CommandSpec, 16> Commands = {{
     {C::Reboot, "EthernetSettings", "Reboot", "RESET", R::BothLinks, true},
 }};
 
+constexpr bool inEnumOrder()
+{
+    for (std::size_t i = 0; i < Commands.size(); ++i) {
+        if (static_cast<std::size_t>(Commands[i].command) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(inEnumOrder(), "commandSpec() indexes the table by the enum");
+
 QByteArray bytes(std::string_view text)
 {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -72,9 +82,7 @@ std::span<const CommandSpec> commandSpecs()
 
 const CommandSpec &commandSpec(ReaderCommand command)
 {
-    const auto index = static_cast<std::size_t>(command);
-    Q_ASSERT(index < Commands.size() && Commands[index].command == command);
-    return Commands[index];
+    return Commands[static_cast<std::size_t>(command)];
 }
 
 const CommandSpec *fixedCommandOf(std::string_view window, std::string_view control)

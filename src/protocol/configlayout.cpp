@@ -117,6 +117,18 @@ constexpr std::array<ModeLayout, ReaderModeCount> ModeLayouts = {{
     {ReaderMode::Universal, "Universal", "UUUU", UniversalFields},
 }};
 
+// Rows indexed by their enum value must stand in enum order.
+constexpr bool inEnumOrder(const auto &table, auto key)
+{
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (static_cast<std::size_t>(table[i].*key) != i)
+            return false;
+    }
+    return true;
+}
+static_assert(inEnumOrder(FieldSpecs, &FieldSpec::field));
+static_assert(inEnumOrder(ModeLayouts, &ModeLayout::mode));
+
 QByteArray bytes(std::string_view text)
 {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -161,9 +173,7 @@ const std::array<FieldSpec, ConfigFieldCount> &fieldSpecs()
 
 const FieldSpec &fieldSpec(ConfigField field)
 {
-    const auto index = static_cast<std::size_t>(field);
-    Q_ASSERT(index < FieldSpecs.size() && FieldSpecs[index].field == field);
-    return FieldSpecs[index];
+    return FieldSpecs[static_cast<std::size_t>(field)];
 }
 
 const char *fieldControlName(ConfigField field)
@@ -246,7 +256,7 @@ QList<QByteArray> baudRateEntries()
 
 QList<QByteArray> rs485ModeEntries()
 {
-    // Offered in this order although the table starts with 4-wire.
+    // The dialog offers them in text order, 2-wire first.
     QList<QByteArray> out = distinct(&BaudCode::rs485Mode);
     std::sort(out.begin(), out.end());
     return out;
@@ -285,9 +295,7 @@ const std::array<ModeLayout, ReaderModeCount> &modeLayouts()
 
 const ModeLayout &modeLayout(ReaderMode mode)
 {
-    const auto index = static_cast<std::size_t>(mode);
-    Q_ASSERT(index < ModeLayouts.size() && ModeLayouts[index].mode == mode);
-    return ModeLayouts[index];
+    return ModeLayouts[static_cast<std::size_t>(mode)];
 }
 
 const StringSegment *stringSegment(ConfigField field)
@@ -338,6 +346,8 @@ qsizetype configStringLength(ReaderMode mode)
 
 std::optional<qsizetype> segmentPosition(ReaderMode mode, ConfigField field)
 {
+    if (field == F::RS485Mode)
+        field = F::BaudRate;
     const ModeLayout &layout = modeLayout(mode);
     auto position = static_cast<qsizetype>(layout.prefix.size()) + 1;
     for (ConfigField carried : layout.fields) {

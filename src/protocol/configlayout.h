@@ -162,8 +162,9 @@ bool isModeDependent(ConfigField field);
 
 // Length of the mode's string with a five-character reader name.
 qsizetype configStringLength(ReaderMode mode);
-// 1-based position of the field's letter in the mode's string; nothing when
-// the mode does not carry it (or it has no segment of its own).
+// 1-based position of the field's letter in the mode's string (RS485Mode: the
+// baud code's); nothing when the mode does not carry it. In a reply the same
+// letter stands 4 places later, behind the length digits.
 std::optional<qsizetype> segmentPosition(ReaderMode mode, ConfigField field);
 
 // How a configuration reply is recognised: its total length (four length

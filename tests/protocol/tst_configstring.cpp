@@ -183,6 +183,11 @@ void TestConfigString::modes()
         QCOMPARE(BuildConfigString(answers().with(m.name)).string, m.string);
         for (const auto &[name, field] : Controls) {
             QVERIFY2(modeCarries(*mode, field) == m.carried.contains(field), (m.name + " " + name).constData());
+            // Where the starting code stands in the starting string.
+            const QByteArray start = answers().startCode(field);
+            const std::optional<qsizetype> at = segmentPosition(*mode, field);
+            if (field != F::Mode)
+                QCOMPARE(at.value_or(0), m.carried.contains(field) ? m.string.indexOf(start) + 1 : 0);
             const bool everywhere = std::all_of(answers().modes.begin(), answers().modes.end(),
                                                 [field](const ModeAnswer &other) { return other.carried.contains(field); });
             QCOMPARE(isModeDependent(field), !everywhere);
