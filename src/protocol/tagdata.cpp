@@ -59,37 +59,7 @@ qsizetype tagDataByteCount(const QByteArray &text)
 
 std::optional<QByteArray> buildTagWriteCommand(const QByteArray &text, const QByteArray &code)
 {
-    const QByteArray data = parseTagData(text);
-    const qsizetype length = data.size();
-    // Past 2079 bytes the tens character would need a code above 255.
-    if (length > MaxTagWriteBytes)
-        return std::nullopt;
-
-    QByteArray command;
-    command.reserve(4 + length + code.size());
-    command.append("W0");
-    command.append(static_cast<char>(48 + length / 10));
-    command.append(static_cast<char>(48 + length % 10));
-    command.append(data);
-    command.append(code);
-    return command;
-}
-
-std::optional<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code)
-{
-    // The field is normally held to five characters in this form; a longer text
-    // set by the program still works as long as its count fits in one byte.
-    const qsizetype count = text.size();
-    if (48 + count > 255)
-        return std::nullopt;
-
-    QByteArray command;
-    command.reserve(2 + count + code.size());
-    command.append('w');
-    command.append(static_cast<char>(48 + count));
-    command.append(text);
-    command.append(code);
-    return command;
+    return buildTagWriteFrame(parseTagData(text), code);
 }
 
 } // namespace zanto

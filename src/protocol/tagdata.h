@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/commands.h"
+
 #include <QByteArray>
 #include <optional>
 
@@ -14,18 +16,10 @@ QByteArray parseTagData(const QByteArray &text);
 // The byte count shown while typing; always parseTagData(text).size().
 qsizetype tagDataByteCount(const QByteArray &text);
 
-// The largest data length whose length characters stay within 8 bits
-// (48 + L / 10 must not pass 255).
-inline constexpr qsizetype MaxTagWriteBytes = 2079;
-
 // Normal form without the final CR: "W0", tens character (48 + L / 10), units
 // character (48 + L % 10), the data bytes, then the code. Nothing when the data is
-// longer than MaxTagWriteBytes.
+// longer than MaxTagWriteBytes. (The frame itself, both ways, and the short form
+// are in commands.h.)
 std::optional<QByteArray> buildTagWriteCommand(const QByteArray &text, const QByteArray &code);
-
-// Short form without the final CR: "w", the character 48 + number of characters
-// of the text, the text as it stands ("/" is nothing special), then the code.
-// Nothing when the count character would leave 8 bits.
-std::optional<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code);
 
 } // namespace zanto

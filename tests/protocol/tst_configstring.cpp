@@ -1,3 +1,8 @@
+// The configuration codec against the reader's tables typed by hand in
+// tests/data/config-tables.txt: every code both ways, every mode's layout,
+// whole strings and replies. No expected value here comes from the code's own
+// tables.
+#include "protocol/answerfile.h"
 #include "protocol/configstring.h"
 
 #include <QRandomGenerator>
@@ -12,30 +17,113 @@ Q_DECLARE_METATYPE(zanto::ConfigField)
 
 namespace {
 
-constexpr ConfigField AllFields[] = {F::ReaderName, F::Mode,         F::BaudRate,  F::RS485Mode,
-                                     F::Frequency,  F::TermChar,     F::HeadChar,  F::StringLength,
-                                     F::HandShake,  F::Heartbeat,    F::TagsToRead, F::ReadRange};
+// The control names as the dialog calls its fields, in file order.
+const QList<QPair<QByteArray, ConfigField>> Controls = {
+    {"ReaderName", F::ReaderName}, {"Mode", F::Mode},           {"BaudRate", F::BaudRate},
+    {"RS485Mode", F::RS485Mode},   {"Frequency", F::Frequency}, {"TermChar", F::TermChar},
+    {"HeadChar", F::HeadChar},     {"StringLength", F::StringLength}, {"HandShake", F::HandShake},
+    {"Heartbeat", F::Heartbeat},   {"TagsToRead", F::TagsToRead}, {"ReadRange", F::ReadRange},
+};
 
-ConfigFields with(const QByteArray &mode, const Texts &texts = {})
+ConfigField control(const QByteArray &name, int line)
+{
+    for (const auto &[controlName, field] : Controls) {
+        if (controlName == name)
+            return field;
+    }
+    qFatal("answer line %d: no control %s", line, name.constData());
+}
+
+// A text no reply can produce: a field still holding it was not touched.
+const QByteArray Untouched = "\x01untouched";
+
+ConfigFields untouched()
 {
     ConfigFields f;
-    f.mode = mode;
-    for (const auto &[field, text] : texts)
-        fieldText(f, field) = text;
+    for (const auto &[name, field] : Controls)
+        fieldText(f, field) = Untouched;
     return f;
 }
 
-// Mode, then every field a reply can set in reply order, "~" for one it leaves
-// alone; trailing "~" dropped.
-QByteArray render(const DecodedConfig &d)
+struct ModeAnswer {
+    QByteArray name, prefix, digits, string;
+    qsizetype length = 0, replyLength = 0;
+    QList<ConfigField> carried;
+};
+
+// The whole answer file, read once.
+struct Answers {
+    QList<AnswerRecord> records;
+    ConfigFields starting;
+    QList<QPair<ConfigField, QByteArray>> startCodes;
+    QList<ModeAnswer> modes;
+
+    QByteArray startCode(ConfigField field) const
+    {
+        for (const auto &[f, code] : startCodes) {
+            if (f == field)
+                return code;
+        }
+        return {};
+    }
+    ConfigFields with(const QByteArray &mode, const Texts &texts = {}) const
+    {
+        ConfigFields f = starting;
+        f.mode = mode;
+        for (const auto &[field, text] : texts)
+            fieldText(f, field) = text;
+        return f;
+    }
+    const ModeAnswer &mode(const QByteArray &name) const
+    {
+        for (const ModeAnswer &m : modes) {
+            if (m.name == name)
+                return m;
+        }
+        qFatal("no mode %s in the answers", name.constData());
+    }
+};
+
+const Answers &answers()
 {
-    QByteArrayList parts{modeName(d.mode)};
-    for (const auto &v : {d.readerName, d.frequency, d.readRange, d.baudRate, d.rs485Mode, d.stringLength,
-                          d.termChar, d.headChar, d.handShake, d.tagsToRead, d.heartbeat})
-        parts << v.value_or("~");
-    while (parts.last() == "~")
-        parts.removeLast();
-    return parts.join('|');
+    static const Answers all = [] {
+        Answers a;
+        a.records = readAnswerFile("config-tables.txt");
+        for (const AnswerRecord &r : a.records) {
+            if (r.kind() == "field") {
+                fieldText(a.starting, control(r.column(1), r.line)) = r.column(3);
+                a.startCodes.append({control(r.column(1), r.line), r.column(5)});
+            } else if (r.kind() == "mode") {
+                a.modes.append({r.column(1), r.column(2), r.column(4), r.column(6), r.column(3).toInt(),
+                                r.column(5).toInt(), {}});
+            } else if (r.kind() == "carries") {
+                // The mode's own row comes first.
+                ModeAnswer &m = const_cast<ModeAnswer &>(a.mode(r.column(1)));
+                for (const QByteArray &name : r.column(2).split(' '))
+                    m.carried.append(control(name, r.line));
+            }
+        }
+        return a;
+    }();
+    return all;
+}
+
+// "Name=text" columns from the given index on.
+Texts textsFrom(const AnswerRecord &r, qsizetype from)
+{
+    Texts texts;
+    for (qsizetype i = from; i < r.columns.size(); ++i) {
+        const qsizetype eq = r.columns[i].indexOf('=');
+        if (eq < 0)
+            qFatal("answer line %d: %s is not Name=text", r.line, r.columns[i].constData());
+        texts.append({control(r.columns[i].left(eq), r.line), unescaped(r.columns[i].mid(eq + 1), r.line)});
+    }
+    return texts;
+}
+
+QByteArray rowName(const AnswerRecord &r, const QByteArray &what)
+{
+    return "line " + QByteArray::number(r.line) + ": " + what;
 }
 
 } // namespace
@@ -45,39 +133,198 @@ class TestConfigString : public QObject
     Q_OBJECT
 
 private slots:
-    void entriesAndNames();
+    void fields();
+    void modes();
+    void codes_data();
+    void codes();
+    void strings_data();
+    void strings();
     void commands();
-    void encode_data();
-    void encode();
-    void decode_data();
-    void decode();
+    void refusals_data();
+    void refusals();
     void roundTrip();
     void randomReplies();
 };
 
-void TestConfigString::entriesAndNames()
+// Names, captions, starting texts, typing limits and lists of the twelve
+// fields, and the texts a fresh set starts with.
+void TestConfigString::fields()
 {
-    QCOMPARE(modeEntries().join(','), "Standard,Enhanced,Track,Universal");
-    QCOMPARE(baudRateEntries().join(','), "4800,9600,19200,38400,57600,115200");
-    QCOMPARE(rs485ModeEntries().join(','), "2-wire,4-wire");
-    QCOMPARE(heartbeatEntries().join(','), "No Heartbeat,Heartbeat,Heartbeat with handshake");
-    QCOMPARE(tagsToReadEntries().join(','), "Read Always,1,2,3,4,5,6,7,8,9");
-    QCOMPARE(readRangeEntries().join(','), "Range 4(100%),Range 3(66%),Range 2(33%),Range 1(1%),"
-                                           "100%,90%,80%,70%,60%,50%,40%,30%,20%,10%");
-    const QList<QByteArray> lengths = stringLengthEntries(), frequencies = frequencyEntries();
-    QCOMPARE(lengths.mid(0, 13).join(','), "Mark only,Data+Mark,V1,V2,V3,V4,V5,F1,F2,F3,F4,F5,01");
-    QCOMPARE(lengths.size(), 83);
-    QCOMPARE(lengths.last(), "71");
-    QCOMPARE(frequencies.mid(0, 5).join(','), "Frequency hopping default sub-bands,Adaptive Frequency Hopping "
-                                              "default sub-bands,Frequency hopping all sub-bands,Adaptive "
-                                              "Frequency all sub-bands,05");
-    QCOMPARE(frequencies.size(), 97);
-    QCOMPARE(frequencies.last(), "97");
-    QByteArrayList names;
-    for (ConfigField field : AllFields)
-        names << fieldControlName(field);
-    QCOMPARE(names.join(' '), "ReaderName Mode BaudRate RS485Mode Frequency TermChar HeadChar StringLength "
-                              "HandShake Heartbeat TagsToRead ReadRange");
+    int index = 0;
+    for (const AnswerRecord &r : answers().records) {
+        if (r.kind() == "field") {
+            const FieldSpec &spec = fieldSpecs().at(index++);
+            QCOMPARE(spec.field, control(r.column(1), r.line));
+            QCOMPARE(QByteArray(spec.controlName), r.column(1));
+            QCOMPARE(QByteArray(fieldCaption(spec.field)), r.column(2));
+            QCOMPARE(QByteArray(fieldStartingText(spec.field)), r.column(3));
+            QCOMPARE(fieldTypingLimit(spec.field), r.column(4) == "-" ? NoTypingLimit : r.column(4).toInt());
+        } else if (r.kind() == "entries") {
+            QCOMPARE(fieldEntries(control(r.column(1), r.line)), r.columns.mid(2));
+        }
+    }
+    QCOMPARE(index, ConfigFieldCount);
+    QCOMPARE(ConfigFields{}, answers().starting);
+}
+
+// Each mode's name, prefix, lengths, the string of the starting texts, and
+// the fields it carries (the dialog's mode rule).
+void TestConfigString::modes()
+{
+    QCOMPARE(answers().modes.size(), ReaderModeCount);
+    for (const ModeAnswer &m : answers().modes) {
+        const std::optional<ReaderMode> mode = modeFromName(m.name);
+        QVERIFY2(mode, m.name.constData());
+        QCOMPARE(QByteArray(modeName(*mode)), m.name);
+        QCOMPARE(QByteArray(modeLayout(*mode).prefix.data(), 4), m.prefix);
+        QCOMPARE(configStringLength(*mode), m.length);
+        QCOMPARE(replyShape(*mode).length, m.replyLength);
+        QCOMPARE(replyShape(*mode).digits, m.digits);
+        QCOMPARE(BuildConfigString(answers().with(m.name)).string, m.string);
+        for (const auto &[name, field] : Controls) {
+            QVERIFY2(modeCarries(*mode, field) == m.carried.contains(field), (m.name + " " + name).constData());
+            // Where the starting code stands in the starting string.
+            const QByteArray start = answers().startCode(field);
+            const std::optional<qsizetype> at = segmentPosition(*mode, field);
+            if (field != F::Mode)
+                QCOMPARE(at.value_or(0), m.carried.contains(field) ? m.string.indexOf(start) + 1 : 0);
+            const bool everywhere = std::all_of(answers().modes.begin(), answers().modes.end(),
+                                                [field](const ModeAnswer &other) { return other.carried.contains(field); });
+            QCOMPARE(isModeDependent(field), !everywhere);
+        }
+    }
+    QVERIFY(!modeFromName("track") && !modeFromName("Standard "));
+}
+
+// Every code of every table, in every mode that carries its field: the text
+// builds the mode's starting string with that code in place of the starting
+// code, and a reply carrying it shows the text (or leaves the field alone).
+void TestConfigString::codes_data()
+{
+    QTest::addColumn<ConfigFields>("typed"); // mode empty: a code the tool never writes
+    QTest::addColumn<QByteArray>("string");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<Texts>("shown"); // Untouched: left as it was
+
+    for (const AnswerRecord &r : answers().records) {
+        QByteArray code;
+        Texts texts;
+        if (r.kind() == "code" || r.kind() == "readonly") {
+            code = r.column(2);
+            texts = {{control(r.column(1), r.line), r.column(3)}};
+        } else if (r.kind() == "baud") {
+            code = r.column(1);
+            texts = {{F::BaudRate, r.column(2)}, {F::RS485Mode, r.column(3)}};
+        } else if (r.kind() == "unknown") {
+            code = r.column(2);
+            const ConfigField field = control(r.column(1), r.line);
+            texts = {{field, Untouched}};
+            if (field == F::BaudRate)
+                texts.append({F::RS485Mode, Untouched});
+        } else {
+            continue;
+        }
+        const ConfigField field = texts.first().first;
+        for (const ModeAnswer &m : answers().modes) {
+            if (!m.carried.contains(field))
+                continue;
+            QByteArray string = m.string;
+            const QByteArray start = answers().startCode(field);
+            QVERIFY2(string.count(start) == 1, rowName(r, m.name + " string holds " + start).constData());
+            string.replace(start, code);
+            ConfigFields typed;
+            typed.mode.clear();
+            if (r.kind() == "code" || r.kind() == "baud")
+                typed = answers().with(m.name, texts);
+            QTest::newRow(rowName(r, code + " in " + m.name).constData())
+                << typed << string << m.digits + string + '\r' << texts;
+        }
+    }
+}
+
+void TestConfigString::codes()
+{
+    QFETCH(ConfigFields, typed);
+    QFETCH(QByteArray, string);
+    QFETCH(QByteArray, reply);
+    QFETCH(Texts, shown);
+
+    if (!typed.mode.isEmpty()) {
+        const ConfigBuildResult built = BuildConfigString(typed);
+        QVERIFY2(built.ok, qPrintable(built.problem));
+        QCOMPARE(built.string, string);
+    }
+    const std::optional<DecodedConfig> decoded = decodeConfigReply(reply);
+    QVERIFY(decoded);
+    ConfigFields fields = untouched();
+    applyDecoded(*decoded, fields);
+    for (const auto &[field, text] : shown)
+        QCOMPARE(fieldText(fields, field), text);
+    // The rest of the reply is read all the same.
+    QCOMPARE(fields.readerName, QByteArray("XXXXX"));
+}
+
+// Whole write commands and replies, the reader's examples and edge cases.
+void TestConfigString::strings_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QByteArray>("bytes"); // command or reply
+    QTest::addColumn<ConfigFields>("fields");
+    QTest::addColumn<QByteArray>("resent");
+
+    for (const AnswerRecord &r : answers().records) {
+        if (r.kind() == "encode") {
+            const Texts texts = textsFrom(r, 2);
+            QByteArray mode = "Standard";
+            for (const auto &[field, text] : texts) {
+                if (field == F::Mode)
+                    mode = text;
+            }
+            QTest::newRow(rowName(r, "encode").constData())
+                << r.kind() << unescaped(r.column(1), r.line) << answers().with(mode, texts) << QByteArray();
+        } else if (r.kind() == "decode") {
+            ConfigFields shown = untouched();
+            for (const auto &[field, text] : textsFrom(r, 2))
+                fieldText(shown, field) = text;
+            QTest::newRow(rowName(r, "decode").constData())
+                << r.kind() << unescaped(r.column(1), r.line) << shown << QByteArray();
+        } else if (r.kind() == "ignored" || r.kind() == "resend") {
+            QTest::newRow(rowName(r, r.kind()).constData())
+                << r.kind() << unescaped(r.column(1), r.line) << ConfigFields{}
+                << (r.kind() == "resend" ? r.column(2) : QByteArray());
+        }
+    }
+}
+
+void TestConfigString::strings()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(ConfigFields, fields);
+    QFETCH(QByteArray, resent);
+
+    if (kind == "encode") {
+        const ConfigBuildResult built = BuildConfigString(fields);
+        QVERIFY2(built.ok && !built.badField, qPrintable(built.problem));
+        QCOMPARE(buildConfigWriteCommand(built.string).value_or("-"), bytes);
+        return;
+    }
+    const std::optional<DecodedConfig> decoded = decodeConfigReply(bytes);
+    if (kind == "ignored") {
+        QVERIFY(!decoded);
+        return;
+    }
+    QVERIFY(decoded);
+    if (kind == "resend") {
+        ConfigFields shown = answers().starting;
+        applyDecoded(*decoded, shown);
+        QCOMPARE(BuildConfigString(shown).string, resent);
+        return;
+    }
+    ConfigFields shown = untouched();
+    applyDecoded(*decoded, shown);
+    for (const auto &[name, field] : Controls)
+        QVERIFY2(fieldText(shown, field) == fieldText(fields, field), name.constData());
 }
 
 void TestConfigString::commands()
@@ -90,44 +337,17 @@ void TestConfigString::commands()
     QCOMPARE(buildConfigReply("", '\0'), QByteArray("0000\0", 5));
 }
 
-void TestConfigString::encode_data()
+// Texts the tool refuses to send, and the longest string it still sends.
+void TestConfigString::refusals_data()
 {
     QTest::addColumn<ConfigFields>("fields");
     QTest::addColumn<QByteArray>("command");   // empty: refused
     QTest::addColumn<ConfigField>("badField");
     QTest::addColumn<QStringList>("mentions"); // parts of the one-line message
 
-    const auto ok = [](const char *name, const ConfigFields &f, const QByteArray &command) {
-        QTest::newRow(name) << f << command << F::Mode << QStringList();
-    };
-    ok("defaults Standard", with("Standard"), "C017$$$$SXXXXXC01R4B1");
-    ok("defaults Enhanced", with("Enhanced"), "C023$$$$SXXXXXC01R4B1LF5T0D");
-    ok("defaults Track", with("Track"), "C031$$$$SXXXXXC01R4B1LF5T0DH00X48M0");
-    ok("defaults Universal", with("Universal"), "C028UUUUSXXXXXC01R4B1LF5T0DH00A0");
-    ok("115200 4-wire BB", with("Standard", {{F::BaudRate, "115200"}}), "C017$$$$SXXXXXC01R4BB");
-    ok("115200 2-wire BE", with("Standard", {{F::BaudRate, "115200"}, {F::RS485Mode, "2-wire"}}),
-       "C017$$$$SXXXXXC01R4BE");
-    ok("frequency 05", with("Standard", {{F::Frequency, "05"}}), "C017$$$$SXXXXXC05R4B1");
-    ok("frequency 5", with("Standard", {{F::Frequency, "5"}}), "C016$$$$SXXXXXC5R4B1");
-    ok("typed C02 is text", with("Standard", {{F::Frequency, "C02"}}), "C018$$$$SXXXXXCC02R4B1");
-    ok("name ABC", with("Standard", {{F::ReaderName, "ABC"}}), "C015$$$$SABCC01R4B1");
-    ok("name bytes as they are", with("Standard", {{F::ReaderName, QByteArray("\xE9\0\xFF\r", 4)}}),
-       QByteArray("C016$$$$S\xE9\0\xFF\rC01R4B1", 20));
-    ok("99 characters", with("Standard", {{F::ReaderName, QByteArray(87, 'n')}}),
-       "C099$$$$S" + QByteArray(87, 'n') + "C01R4B1");
-    ok("LV1", with("Enhanced", {{F::StringLength, "V1"}}), "C023$$$$SXXXXXC01R4B1LV1T0D");
-    ok("Data+Mark, lower-case hex", with("Enhanced", {{F::StringLength, "Data+Mark"}, {F::TermChar, "0d"}}),
-       "C023$$$$SXXXXXC01R4B1LFAT0d");
-    ok("M1", with("Track", {{F::TagsToRead, "1"}}), "C031$$$$SXXXXXC01R4B1LF5T0DH00X48M1");
-    ok("tags as typed", with("Track", {{F::TagsToRead, "many"}, {F::HandShake, "4a"}}),
-       "C034$$$$SXXXXXC01R4B1LF5T0DH00X4aMmany");
-    // Texts a mode does not carry do not matter to it, whatever they hold.
-    ok("Standard ignores the rest", with("Standard", {{F::Heartbeat, "bogus"}, {F::TagsToRead, QByteArray(200, 't')},
-                                                      {F::StringLength, QByteArray(200, 's')}}),
-       "C017$$$$SXXXXXC01R4B1");
-    ok("Universal ignores Track texts", with("Universal", {{F::TagsToRead, "bogus"}, {F::HandShake, "bogus"}}),
-       "C028UUUUSXXXXXC01R4B1LF5T0DH00A0");
-
+    const auto with = [](const QByteArray &mode, const Texts &texts = {}) { return answers().with(mode, texts); };
+    QTest::newRow("99 characters") << with("Standard", {{F::ReaderName, QByteArray(87, 'n')}})
+                                   << "C099$$$$S" + QByteArray(87, 'n') + "C01R4B1" << F::Mode << QStringList();
     const auto no = [](const char *name, const ConfigFields &f, ConfigField bad, const QStringList &mentions) {
         QTest::newRow(name) << f << QByteArray() << bad << mentions;
     };
@@ -136,11 +356,12 @@ void TestConfigString::encode_data()
     no("unknown port mode", with("Track", {{F::RS485Mode, "3-wire"}}), F::BaudRate, {"\"9600\"", "\"3-wire\""});
     no("port mode with blank", with("Track", {{F::RS485Mode, "4-wire "}}), F::BaudRate, {"\"4-wire \""});
     no("unknown read range", with("Enhanced", {{F::ReadRange, "Range 5"}}), F::ReadRange,
-       {"Read Range", "\"Range 5\""});
+       {"Read Range \"Range 5\" has no code"});
     no("read range with CR", with("Enhanced", {{F::ReadRange, "Range\r4"}}), F::ReadRange, {"\"Range\\x0D4\""});
+    no("read range before baud", with("Standard", {{F::ReadRange, "x"}, {F::BaudRate, "1"}}), F::ReadRange, {});
     no("heartbeat in Universal", with("Universal", {{F::Heartbeat, "heartbeat"}}), F::Heartbeat,
        {"Heartbeat", "\"heartbeat\""});
-    no("mode track", with("track"), F::Mode, {"Mode", "\"track\""});
+    no("mode track", with("track"), F::Mode, {"Mode \"track\" is not one of Standard, Enhanced, Track, Universal"});
     no("100 characters by the name", with("Standard", {{F::ReaderName, QByteArray(88, 'n')}}), F::ReaderName,
        {"100", "ReaderName"});
     no("long frequency", with("Track", {{F::ReaderName, QByteArray(20, 'n')}, {F::Frequency, QByteArray(60, '5')}}),
@@ -149,7 +370,7 @@ void TestConfigString::encode_data()
        F::TagsToRead, {"Tags to read"});
 }
 
-void TestConfigString::encode()
+void TestConfigString::refusals()
 {
     QFETCH(ConfigFields, fields);
     QFETCH(QByteArray, command);
@@ -163,116 +384,46 @@ void TestConfigString::encode()
         return;
     }
     QVERIFY(!result.ok && result.string.isEmpty());
-    QVERIFY(result.badField);
-    QCOMPARE(fieldControlName(*result.badField), fieldControlName(badField));
+    QCOMPARE(result.badField, std::optional<ConfigField>(badField));
     QVERIFY2(!result.problem.contains('\n') && !result.problem.contains('\r'), qPrintable(result.problem));
     for (const QString &part : mentions)
         QVERIFY2(result.problem.contains(part), qPrintable(result.problem + " lacks " + part));
 }
 
-void TestConfigString::decode_data()
-{
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QByteArray>("shown"); // see render(); empty: not a reply
-    QTest::addColumn<QByteArray>("resent"); // the string the shown texts build, when checked
-
-    const QByteArray hop = "Frequency hopping default sub-bands", base = hop + "|Range 4(100%)|9600|4-wire";
-    const auto row = [](const char *name, const QByteArray &reply, const QByteArray &shown,
-                        const QByteArray &resent = {}) { QTest::newRow(name) << reply << shown << resent; };
-    row("Standard", "0017$$$$SXXXXXC01R4B1\r", "Standard|XXXXX|" + base);
-    row("prefix and letters not examined", "0017UUUUQABCDEC98RJBE\n",
-        "Standard|ABCDE|Frequency hopping all sub-bands|100%|115200|2-wire");
-    // C02 is shown as the default text, and so sent back as C01.
-    row("C02", "0017$$$$SXXXXXC02R4B1\r", "Standard|XXXXX|" + base, "$$$$SXXXXXC01R4B1");
-    row("C03 R3 B2", "0017$$$$SXXXXXC03R3B2\r",
-        "Standard|XXXXX|Adaptive Frequency Hopping default sub-bands|Range 3(66%)|19200|4-wire");
-    row("C99 RA BB", "0017$$$$SXXXXXC99RABB\r", "Standard|XXXXX|Adaptive Frequency all sub-bands|10%|115200|4-wire");
-    row("C05", "0017$$$$SXXXXXC05R4B1\r", "Standard|XXXXX|05|Range 4(100%)|9600|4-wire");
-    row("Z01 is 01", "0017$$$$SXXXXXZ01R4B1\r", "Standard|XXXXX|01|Range 4(100%)|9600|4-wire");
-    row("RZ unchanged", "0017$$$$SXXXXXC01RZB1\r", "Standard|XXXXX|" + hop + "|~|9600|4-wire");
-    row("r4 unchanged", "0017$$$$SXXXXXC01r4B1\r", "Standard|XXXXX|" + hop + "|~|9600|4-wire");
-    row("B8 unchanged", "0017$$$$SXXXXXC01R4B8\r", "Standard|XXXXX|" + hop + "|Range 4(100%)");
-    row("odd name bytes", QByteArray("0017$$$$S\0\xFF" "A  C01R4BD\r", 22),
-        QByteArray("Standard|\0\xFF" "A  |", 15) + hop + "|Range 4(100%)|57600|2-wire");
-    row("Enhanced", "0023$$$$SXXXXXC01R4B1LF5T0D\r", "Enhanced|XXXXX|" + base + "|F5|0D");
-    row("LF8, lower-case hex", "0023$$$$SXXXXXC01R4B1LF8T0d\r", "Enhanced|XXXXX|" + base + "|Mark only|0d");
-    row("LFA", "0023$$$$SXXXXXC01R4B1LFAT0d\r", "Enhanced|XXXXX|" + base + "|Data+Mark|0d");
-    row("XF8 is not LF8", "0023$$$$SXXXXXC01R4B1XF8T0d\r", "Enhanced|XXXXX|" + base + "|F8|0d");
-    row("L12, raw term bytes", "0023$$$$SXXXXXC01R4B1L12?\xFE\x01\r", "Enhanced|XXXXX|" + base + "|12|\xFE\x01");
-    row("Track M0", "0031$$$$SRDR01C01R4B1LF5T0DH00X48M0\r", "Track|RDR01|" + base + "|F5|0D|00|48|Read Always");
-    row("Track M7", "0031$$$$SRDR01C01R4B1LF5T0DH00X4aM7\r", "Track|RDR01|" + base + "|F5|0D|00|4a|7");
-    row("N0 is not M0", "0031$$$$SRDR01C01R4B1LF5T0DH00X4aN0\r", "Track|RDR01|" + base + "|F5|0D|00|4a|0");
-    row("Universal A0", "0028UUUUSXXXXXC01R4B1LF5T0DH00A0\r", "Universal|XXXXX|" + base + "|F5|0D|00|~|~|No Heartbeat",
-        "UUUUSXXXXXC01R4B1LF5T0DH00A0");
-    row("Universal C02 A1", "0028UUUUSABCDEC02RHB7LF8T0DH00A1\r",
-        "Universal|ABCDE|" + hop + "|80%|19200|2-wire|Mark only|0D|00|~|~|Heartbeat", "UUUUSABCDEC01RHB7LF8T0DH00A1");
-    row("Universal A2", "0028$$$$SXXXXXC01R4B1LF5T0DH00A2x",
-        "Universal|XXXXX|" + base + "|F5|0D|00|~|~|Heartbeat with handshake");
-    row("A3 unchanged", "0028UUUUSXXXXXC01R4B1LF5T0DH00A3\r", "Universal|XXXXX|" + base + "|F5|0D|00");
-    row("a1 unchanged", "0028UUUUSXXXXXC01R4B1LF5T0DH00a1\r", "Universal|XXXXX|" + base + "|F5|0D|00");
-
-    row("empty", "", "");
-    row("21 characters", "0017$$$$SXXXXXC01R4B1", "");
-    row("23 characters", "0017$$$$SXXXXXC01R4B1\r\n", "");
-    row("22 under 0023", "0023$$$$SXXXXXC01R4B1\r", "");
-    row("28 under 0028", "0028$$$$SXXXXXC01R4B1LF5T0D\r", "");
-    row("33 under 0023", "0023UUUUSXXXXXC01R4B1LF5T0DH00A0\r", "");
-    row("35 under 0031", "0031$$$$SRDR01C01R4B1LF5T0DH00X48M0", "");
-    row("37 under 0031", "0031$$$$SRDR01C01R4B1LF5T0DH00X48M0\r\n", "");
-    row("digits one place late", " 0017$$$SXXXXXC01R4B1\r", "");
-    row("behind other data", "OK0017$$$$SXXXXXC01R4B1\r", "");
-}
-
-void TestConfigString::decode()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(QByteArray, shown);
-    QFETCH(QByteArray, resent);
-    const std::optional<DecodedConfig> decoded = decodeConfigReply(reply);
-    QCOMPARE(decoded ? render(*decoded) : QByteArray(), shown);
-    if (!resent.isEmpty()) {
-        ConfigFields fields;
-        applyDecoded(*decoded, fields);
-        QCOMPARE(BuildConfigString(fields).string, resent);
-    }
-}
-
-// Every row of every list, in every mode that carries it: encoded, wrapped as a
-// reply and decoded onto a fresh dialog, it shows the very texts it started with.
+// Every entry of every list and every baud pair of the answers, in every mode
+// that carries it: built, wrapped as the reader would ("digits", string, CR)
+// and read back onto a fresh dialog, it shows the very texts it started with.
 void TestConfigString::roundTrip()
 {
-    struct List {
-        const char *modes; // initials of the modes that carry the field
-        ConfigField field;
-        QList<QByteArray> texts;
-        ConfigField other; // a copied text set alongside, so its place is checked too
-        QByteArray otherText;
+    // A copied text set alongside each list, so its place is checked too.
+    const QList<QPair<ConfigField, QPair<ConfigField, QByteArray>>> lists = {
+        {F::ReadRange, {F::ReaderName, "R-1 2"}},  {F::Frequency, {F::ReaderName, "ab\xFF" "cd"}},
+        {F::StringLength, {F::TermChar, "a9"}},    {F::Heartbeat, {F::HeadChar, "Ff"}},
+        {F::TagsToRead, {F::HandShake, "1b"}},
     };
-    const List lists[] = {
-        {"SETU", F::ReadRange, readRangeEntries(), F::ReaderName, "R-1 2"},
-        {"SETU", F::Frequency, frequencyEntries(), F::ReaderName, "ab\xFF" "cd"},
-        {"ETU", F::StringLength, stringLengthEntries(), F::TermChar, "a9"},
-        {"U", F::Heartbeat, heartbeatEntries(), F::HeadChar, "Ff"},
-        {"T", F::TagsToRead, tagsToReadEntries(), F::HandShake, "1b"},
-    };
-    const auto text = [](std::string_view s) { return QByteArray(s.data(), qsizetype(s.size())); };
-    QList<ConfigFields> cases;
-    for (const QByteArray &mode : modeEntries()) {
-        for (const BaudCode &row : BaudCodes)
-            cases << with(mode, {{F::BaudRate, text(row.baudRate)}, {F::RS485Mode, text(row.rs485Mode)}});
-        for (const List &list : lists) {
-            for (const QByteArray &entry : list.texts) {
-                if (QByteArray(list.modes).contains(mode[0]))
-                    cases << with(mode, {{list.field, entry}, {list.other, list.otherText}});
+    QList<QPair<QByteArray, Texts>> cases; // mode, texts
+    for (const ModeAnswer &m : answers().modes) {
+        for (const AnswerRecord &r : answers().records) {
+            if (r.kind() == "baud")
+                cases.append({m.name, {{F::BaudRate, r.column(2)}, {F::RS485Mode, r.column(3)}}});
+            if (r.kind() != "entries")
+                continue;
+            for (const auto &[field, other] : lists) {
+                if (control(r.column(1), r.line) != field || !m.carried.contains(field))
+                    continue;
+                for (const QByteArray &entry : r.columns.mid(2))
+                    cases.append({m.name, {{field, entry}, other}});
             }
         }
     }
-    for (const ConfigFields &fields : cases) {
+    QCOMPARE(cases.size(), 4 * 12 + 4 * 14 + 4 * 97 + 3 * 83 + 1 * 3 + 1 * 10);
+    for (const auto &[mode, texts] : cases) {
+        const ConfigFields fields = answers().with(mode, texts);
         const ConfigBuildResult built = BuildConfigString(fields);
         QVERIFY2(built.ok, qPrintable(built.problem));
         QVERIFY(!built.string.contains("C02"));
         ConfigFields shown;
-        applyDecoded(decodeConfigReply(buildConfigReply(built.string)).value(), shown);
+        applyDecoded(decodeConfigReply(answers().mode(mode).digits + built.string + '\r').value(), shown);
         QVERIFY2(shown == fields, built.string.constData());
     }
 }

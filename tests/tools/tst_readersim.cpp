@@ -110,7 +110,9 @@ private slots:
     void streams_data();
     void streams();
     void ptyWithLink();
+    void floodWithoutReading();
     void badCommandLine();
+    void help();
 
 private:
     // One simulator for the rows that leave its configuration alone.
@@ -134,13 +136,15 @@ void TestReaderSim::cleanupTestCase()
 void TestReaderSim::exchange_data()
 {
     QTest::addColumn<bool>("own");                // a simulator of its own: the row changes the configuration
+    QTest::addColumn<QStringList>("options");     // for a simulator of its own
     QTest::addColumn<QByteArrayList>("pieces");   // sent one after the other
     // The replies in order; "ERR*" stands for any error line's text, "LINE*" for
     // any other line's, "ANY*" for anything at all.
     QTest::addColumn<QByteArray>("replies");
 
-    const auto row = [](const char *name, const QByteArrayList &pieces, const QByteArray &replies, bool own = false) {
-        QTest::newRow(name) << own << pieces << replies;
+    const auto row = [](const char *name, const QByteArrayList &pieces, const QByteArray &replies, bool own = false,
+                        const QStringList &options = {}) {
+        QTest::newRow(name) << own << options << pieces << replies;
     };
     const QByteArray universal = "UUUUSABCDEC05RAB6LV1T0AH01A2", enhanced = "$$$$SRD001C98RJBELFAT0a";
     row("fresh L", {"L\r"}, Fresh);
@@ -149,6 +153,9 @@ void TestReaderSim::exchange_data()
         "OK\r\n0023" + enhanced + "\rOK\r\n0017$$$$SRD002C01R4B1\r", true);
     row("a bad write keeps the last good one", {"C028" + universal + "\rC017$$$$SZZZZZC01RZB1\rL\r"},
         "OK\r\nERR*\r\n0028" + universal + "\r", true);
+    // Writes answered as usual, good and bad, but none kept.
+    row("--ignore-writes", {"C028" + universal + "\rC017$$$$SZZZZZC01RZB1\rL\r"}, "OK\r\nERR*\r\n" + Fresh, true,
+        {"--ignore-writes"});
     // Malformed writes are refused and change nothing.
     for (const char *bad : {"C018$$$$SZZZZZC01R4B1", "C0A7$$$$SZZZZZC01R4B1", "C016$$$$SZZZZC01R4B1",
                             "C017$$$$SZZZZZC01RZB1", "C017$$$$SZZZZZC01R4B8", "C028UUUUSZZZZZC01R4B1LF5T0DH00A7",
@@ -195,10 +202,11 @@ void TestReaderSim::exchange_data()
 void TestReaderSim::exchange()
 {
     QFETCH(bool, own);
+    QFETCH(QStringList, options);
     QFETCH(QByteArrayList, pieces);
     QFETCH(QByteArray, replies);
 
-    SimProcess sim({});
+    SimProcess sim(options);
     QVERIFY(!own || sim.start());
     Client client;
     QVERIFY(client.connectTo(own ? sim.port() : m_shared->port()));
@@ -334,6 +342,55 @@ void TestReaderSim::ptyWithLink()
     QVERIFY2(!QFileInfo(link).isSymLink(), "the link outlived the simulator");
 }
 
+// A client that sends commands much faster than it takes the answers (here:
+// never) must not grow the simulator without bound; it may be dropped, and
+// the simulator answers the next client.
+void TestReaderSim::floodWithoutReading()
+{
+    SimProcess sim({});
+    QVERIFY(sim.start());
+    // Resident memory of the simulator, from the kernel's own count.
+    const auto residentMb = [pid = sim.process().processId()] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            return qint64(-1);
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) // "VmRSS:    12345 kB"
+                return line.mid(6).trimmed().split(' ').first().toLongLong() / 1024;
+        }
+        return qint64(-1);
+    };
+
+    QTcpSocket flood;
+    flood.connectToHost(QHostAddress::LocalHost, sim.port());
+    QVERIFY(flood.waitForConnected(5000));
+    const QByteArray chunk = QByteArray("G\r").repeated(32 * 1024);
+    constexpr qint64 Total = 50 * 1024 * 1024;
+    qint64 queued = 0, peakMb = 0;
+    for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
+        if (flood.state() != QAbstractSocket::ConnectedState || (queued >= Total && flood.bytesToWrite() == 0))
+            break;
+        // Keeps at most 8 MiB in our own buffer; the rest waits in the kernel.
+        if (queued < Total && flood.bytesToWrite() < 8 * 1024 * 1024) {
+            flood.write(chunk);
+            queued += chunk.size();
+        }
+        flood.waitForBytesWritten(50);
+        peakMb = std::max(peakMb, residentMb());
+    }
+    const bool dropped = flood.state() != QAbstractSocket::ConnectedState;
+    qInfo("queued %lld MiB, %s, simulator at most %lld MB resident", queued >> 20,
+          dropped ? "then dropped" : "all sent", peakMb);
+    QVERIFY(sim.isRunning());
+    QVERIFY2(peakMb > 0 && peakMb < 200, qPrintable(QString::number(peakMb)));
+    QVERIFY(dropped || queued >= Total);
+
+    Client fresh;
+    QVERIFY(fresh.connectTo(sim.port()));
+    fresh.send("L\r");
+    QCOMPARE(fresh.untilSentinel(), Fresh);
+}
+
 // Refused with exit code 2, a message on stderr and nothing announced.
 void TestReaderSim::badCommandLine()
 {
@@ -349,6 +406,18 @@ void TestReaderSim::badCommandLine()
         QCOMPARE(process.readAllStandardOutput(), QByteArray());
         QVERIFY(!process.readAllStandardError().isEmpty());
     }
+}
+
+// Every option is documented, --ignore-writes included.
+void TestReaderSim::help()
+{
+    QProcess process;
+    process.start(QStringLiteral(ZANTO_SIM_PATH), {"--help"});
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray text = process.readAllStandardOutput();
+    for (const char *option : {"--tcp", "--pty", "--split", "--stream", "--flood", "--ignore-writes", "--quiet"})
+        QVERIFY2(text.contains(option), option);
 }
 
 QTEST_GUILESS_MAIN(TestReaderSim)

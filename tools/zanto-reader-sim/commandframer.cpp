@@ -1,42 +1,33 @@
 #include "commandframer.h"
 
-std::optional<qsizetype> tagWriteDataLength(QByteArrayView text)
-{
-    if (text.size() < 4 || !text.startsWith("W0"))
-        return std::nullopt;
-    const auto tens = static_cast<unsigned char>(text[2]);
-    const auto units = static_cast<unsigned char>(text[3]);
-    // The tool lets the tens character run past '9' for 100 bytes and more, so
-    // only the lower bound is a real rule.
-    if (tens < '0' || units < '0')
-        return std::nullopt;
-    return qsizetype(tens - '0') * 10 + qsizetype(units - '0');
-}
+#include "protocol/commands.h"
 
 bool CommandFramer::endsHere(char byte) const
 {
     if (byte != '\r' && byte != '\n')
         return false;
-    // Inside a tag write's data every byte value is data, CR and LF included.
-    if (const auto length = tagWriteDataLength(m_line))
-        return m_line.size() >= 4 + *length;
+    // Inside a tag write's data every byte value is data, CR and LF included:
+    // the line ends only once the frame holds all the data it announces.
+    if (zanto::tagWriteDataLength(m_line))
+        return zanto::parseTagWriteCommand(m_line).has_value();
     return true;
 }
 
-QList<CommandFrame> CommandFramer::feed(QByteArrayView bytes)
+void CommandFramer::feed(QByteArrayView bytes, const std::function<bool(const CommandFrame &)> &sink)
 {
-    QList<CommandFrame> frames;
     for (const char byte : bytes) {
         if (!m_discarding && endsHere(byte)) {
-            if (!m_line.isEmpty())
-                frames.append({m_line, false});
+            const bool more = m_line.isEmpty() || sink({m_line, false});
             m_line.clear();
+            if (!more)
+                return;
             continue;
         }
         if (m_discarding) {
             if (byte == '\r' || byte == '\n') {
-                frames.append({{}, true});
                 m_discarding = false;
+                if (!sink({{}, true}))
+                    return;
             }
             continue;
         }
@@ -50,5 +41,4 @@ QList<CommandFrame> CommandFramer::feed(QByteArrayView bytes)
         }
         m_line.append(byte);
     }
-    return frames;
 }

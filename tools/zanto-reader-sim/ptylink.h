@@ -27,6 +27,7 @@ public:
 protected:
     void writeBytes(const QByteArray &bytes) override;
     bool hangUp() override { return false; }
+    bool overflow() override { return false; }
 
 private:
     PtyLink(int master, int slave, const QString &slavePath, QObject *parent);

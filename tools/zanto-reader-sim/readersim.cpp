@@ -61,6 +61,7 @@ void announce(const QString &line)
 ReaderSim::ReaderSim(const SimOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
+    , m_reader(options.ignoreWrites)
 {
     m_streamTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_streamTimer, &QTimer::timeout, this, &ReaderSim::streamTick);
@@ -92,6 +93,8 @@ bool ReaderSim::start(QString *error)
         m_floodTimer.start();
         log(QStringLiteral("flooding every link with tag reads"));
     }
+    if (m_options.ignoreWrites)
+        log(QStringLiteral("configuration writes are answered but not kept"));
     return true;
 }
 
@@ -194,6 +197,16 @@ void ReaderSim::acceptClients()
 void ReaderSim::watch(SimLink *link)
 {
     connect(link, &SimLink::commandReceived, this, [this, link](const CommandFrame &frame) { answer(link, frame); });
+    connect(link, &SimLink::overflowed, this, [this, link](bool dropped) {
+        if (dropped) {
+            log(QStringLiteral("%1: the client sends commands but does not take the answers (over %2 bytes "
+                               "waiting); dropped")
+                    .arg(link->name())
+                    .arg(SimLink::MaxReplyBacklog));
+        } else if (++m_repliesDropped % 1000 == 1) {
+            log(QStringLiteral("%1: nobody takes the answers; dropping them").arg(link->name()));
+        }
+    });
     if (m_options.flood)
         connect(link, &SimLink::writable, this, &ReaderSim::floodTick);
 }

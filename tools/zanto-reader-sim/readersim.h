@@ -53,5 +53,6 @@ private:
     QElapsedTimer m_streamClock;
     quint64 m_streamSent = 0;
     quint64 m_streamDropped = 0;
+    quint64 m_repliesDropped = 0;
     QTimer m_floodTimer;
 };

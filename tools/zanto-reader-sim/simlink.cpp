@@ -1,11 +1,5 @@
 #include "simlink.h"
 
-namespace {
-// A client that sends commands and never reads the answers must not grow our
-// memory without end: like a reader's full output buffer, we then drop replies.
-constexpr qint64 MaxReplyBacklog = 4 * 1024 * 1024;
-} // namespace
-
 SimLink::SimLink(const QString &name, QObject *parent)
     : QObject(parent)
     , m_name(name)
@@ -17,9 +11,15 @@ SimLink::SimLink(const QString &name, QObject *parent)
 
 void SimLink::sendReply(const QByteArray &reply, int splitMs, bool hangUpAfter)
 {
-    // A reset still happens when its reply no longer fits.
-    if (backlog() + m_queuedBytes + reply.size() > MaxReplyBacklog && !hangUpAfter)
+    // A client that sends commands and never reads the answers must not grow
+    // our memory without end. A reset still happens when its reply no longer
+    // fits.
+    const bool fits = backlog() + m_queuedBytes + reply.size() <= MaxReplyBacklog
+                      && m_queue.size() + 2 <= MaxQueuedPieces;
+    if (!fits && !hangUpAfter) {
+        emit overflowed(overflow());
         return;
+    }
     m_queuedBytes += reply.size();
     if (splitMs > 0 && reply.size() > 1) {
         const qsizetype half = reply.size() / 2;
@@ -41,14 +41,14 @@ bool SimLink::sendUnsolicited(const QByteArray &bytes, qint64 maxBacklog)
 
 void SimLink::deliver(QByteArrayView bytes)
 {
-    const QList<CommandFrame> frames = m_framer.feed(bytes);
-    for (const CommandFrame &frame : frames) {
-        // A reset drops the link mid-batch; the reader is rebooting and hears
-        // nothing more.
+    m_framer.feed(bytes, [this](const CommandFrame &frame) {
+        // A reset or an overflow drops the link mid-read; the reader hears
+        // nothing more of it.
         if (!isOpen())
-            return;
+            return false;
         emit commandReceived(frame);
-    }
+        return isOpen();
+    });
 }
 
 void SimLink::dropQueue()

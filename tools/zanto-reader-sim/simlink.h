@@ -22,8 +22,13 @@ public:
 
     // Queues a reply. With splitMs above 0 it goes out in two pieces, the
     // second splitMs after the first. hangUpAfter drops the link once the
-    // reply has gone out (where the link can be dropped at all).
+    // reply has gone out (where the link can be dropped at all). Replies not
+    // yet taken by the other side are bounded (MaxReplyBacklog bytes,
+    // MaxQueuedPieces pieces): past that the link overflows (see overflow()).
     void sendReply(const QByteArray &reply, int splitMs, bool hangUpAfter);
+
+    static constexpr qint64 MaxReplyBacklog = 4 * 1024 * 1024;
+    static constexpr qsizetype MaxQueuedPieces = 4096;
 
     // Bytes the reader sends of its own accord (tag reads). Dropped, as a real
     // reader's buffer would drop them, when a reply is still on its way or
@@ -40,6 +45,9 @@ signals:
     void writable();
     // The other side went away for good; the owner deletes the link.
     void closed();
+    // A reply did not fit: the other side sends commands faster than it takes
+    // the answers. What the link did about it is in dropped.
+    void overflowed(bool dropped);
 
 protected:
     // For the link's read side: everything that arrived, in order.
@@ -50,6 +58,10 @@ protected:
     virtual void writeBytes(const QByteArray &bytes) = 0;
     // Drops the link; false where there is nothing to drop (a serial line).
     virtual bool hangUp() = 0;
+    // A reply did not fit. A link that can drop the other side does so at once
+    // (true); one that cannot (a serial line) loses the reply, as a reader's
+    // full output buffer would (false).
+    virtual bool overflow() = 0;
 
 private:
     struct Piece {

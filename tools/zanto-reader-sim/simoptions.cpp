@@ -28,8 +28,12 @@ SimOptionsResult parseSimOptions(const QStringList &arguments)
                                     QStringLiteral("HZ"));
     const QCommandLineOption flood(QStringLiteral("flood"),
                                    QStringLiteral("Send tag reads as fast as each link takes them (load tests)."));
+    const QCommandLineOption ignoreWrites(
+        QStringLiteral("ignore-writes"),
+        QStringLiteral("Answer configuration writes (C0) as usual, OK included, but keep the configuration "
+                       "unchanged: a later L reports the old one."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Log nothing on stderr."));
-    parser.addOptions({tcp, listen, portFile, pty, link, split, stream, flood, quiet});
+    parser.addOptions({tcp, listen, portFile, pty, link, split, stream, flood, ignoreWrites, quiet});
 
     SimOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -84,6 +88,7 @@ SimOptionsResult parseSimOptions(const QStringList &arguments)
     }
     options.flood = parser.isSet(flood);
     options.quiet = parser.isSet(quiet);
+    options.ignoreWrites = parser.isSet(ignoreWrites);
 
     if (!options.tcpPort && !options.pty)
         result.error = QStringLiteral("give --tcp PORT, --pty or both");

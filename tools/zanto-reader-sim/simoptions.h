@@ -16,6 +16,7 @@ struct SimOptions {
     double streamHz = 0;
     bool flood = false;
     bool quiet = false;
+    bool ignoreWrites = false;
 };
 
 struct SimOptionsResult {

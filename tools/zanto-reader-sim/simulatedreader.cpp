@@ -1,7 +1,5 @@
 #include "simulatedreader.h"
 
-#include "commandframer.h"
-
 #include <array>
 #include <string_view>
 
@@ -17,45 +15,50 @@ QByteArray line(std::string_view text)
 }
 
 struct FixedAnswer {
-    std::string_view command;
+    ReaderCommand command;
     std::string_view reply;
     bool hangUp = false;
 };
 
 // Commands that take no argument and whose answer never changes.
 constexpr std::array<FixedAnswer, 12> FixedAnswers = {{
-    {"G", "IN1 0"},
-    {"N", "IN2 0"},
-    {"F", "IN1+ 0"},
-    {"A", "IN3 0"},
-    {"S", "ZANTO READER V3.0 SIM"},
-    {"H", "H OK"},
-    {"LON", "LON OK"},
-    {"LOFF", "LOFF OK"},
-    {"M", "SETUP TAG READ OK"},
-    {"K", "SETUP TAG WRITE OK"},
-    {"IP", "IP 127.0.0.1 MASK 255.0.0.0 GW 127.0.0.1"},
-    {"RESET", "RESET", true},
+    {ReaderCommand::Input1, "IN1 0"},
+    {ReaderCommand::Input2, "IN2 0"},
+    {ReaderCommand::Input1Plus, "IN1+ 0"},
+    {ReaderCommand::Input3, "IN3 0"},
+    {ReaderCommand::BootString, "ZANTO READER V3.0 SIM"},
+    {ReaderCommand::H, "H OK"},
+    {ReaderCommand::Lon, "LON OK"},
+    {ReaderCommand::Loff, "LOFF OK"},
+    {ReaderCommand::ReadSetupTag, "SETUP TAG READ OK"},
+    {ReaderCommand::WriteSetupTag, "SETUP TAG WRITE OK"},
+    {ReaderCommand::ReadEthernet, "IP 127.0.0.1 MASK 255.0.0.0 GW 127.0.0.1"},
+    {ReaderCommand::Reboot, "RESET", true},
 }};
 
 } // namespace
 
 ReaderReply SimulatedReader::answer(const QByteArray &command)
 {
+    const std::optional<ReaderCommand> kind = identifyCommand(command);
+    if (!kind)
+        return {line("ERR ?")};
+    switch (*kind) {
+    case ReaderCommand::ReadConfig:
+        return configRead();
+    case ReaderCommand::ConfigWrite:
+        return configWrite(command);
+    case ReaderCommand::TagWrite:
+        return tagWrite(command);
+    case ReaderCommand::ShortTagWrite:
+        return shortTagWrite(command);
+    default:
+        break;
+    }
     for (const FixedAnswer &row : FixedAnswers) {
-        if (command == QByteArrayView(row.command.data(), qsizetype(row.command.size())))
+        if (row.command == *kind)
             return {line(row.reply), row.hangUp};
     }
-    if (command == "L")
-        return configRead();
-    // Argument-carrying commands; none of these prefixes is also a whole
-    // fixed command, so the order of the tests does not matter.
-    if (command.startsWith("C0"))
-        return configWrite(command);
-    if (command.startsWith("W0"))
-        return tagWrite(command);
-    if (command.startsWith('w'))
-        return shortTagWrite(command);
     return {line("ERR ?")};
 }
 
@@ -77,19 +80,12 @@ ReaderReply SimulatedReader::configRead() const
 
 ReaderReply SimulatedReader::configWrite(const QByteArray &command)
 {
-    if (command.size() < 4)
-        return {line("ERR config")};
-    const char tens = command[2];
-    const char units = command[3];
-    if (tens < '0' || tens > '9' || units < '0' || units > '9')
-        return {line("ERR config length")};
-    const QByteArray string = command.mid(4);
-    if (string.size() != (tens - '0') * 10 + (units - '0'))
-        return {line("ERR config length")};
+    const std::optional<QByteArray> string = parseConfigWriteCommand(command);
+    if (!string)
+        return {line(command.size() < 4 ? "ERR config" : "ERR config length")};
 
-    // Reuse the tool's own decoder: it recognises the string by its length in a
-    // reply, which is what the reader would report back.
-    const std::optional<DecodedConfig> decoded = decodeConfigReply(buildConfigReply(string));
+    // The string's length tells its mode, as it would in the reply we give back.
+    const std::optional<DecodedConfig> decoded = decodeConfigString(*string);
     if (!decoded)
         return {line("ERR config")};
     ConfigFields next = m_fields;
@@ -99,26 +95,25 @@ ReaderReply SimulatedReader::configWrite(const QByteArray &command)
     // decoder alone skips over. A tool that builds a broken string should see
     // an error here rather than a configuration that silently differs.
     const ConfigBuildResult rebuilt = BuildConfigString(next);
-    if (!rebuilt.ok || rebuilt.string != string)
+    if (!rebuilt.ok || rebuilt.string != *string)
         return {line("ERR config")};
-    m_fields = next;
+    if (!m_ignoreWrites)
+        m_fields = next;
     return {line("OK")};
 }
 
 ReaderReply SimulatedReader::tagWrite(const QByteArray &command)
 {
-    const std::optional<qsizetype> length = tagWriteDataLength(command);
-    if (!length || command.size() < 4 + *length)
+    const std::optional<TagWriteFrame> frame = parseTagWriteCommand(command);
+    if (!frame)
         return {line("ERR W length")};
-    return {line("W OK " + std::to_string(*length))};
+    return {line("W OK " + std::to_string(frame->data.size()))};
 }
 
 ReaderReply SimulatedReader::shortTagWrite(const QByteArray &command)
 {
-    if (command.size() < 2 || static_cast<unsigned char>(command[1]) < '0')
+    const std::optional<ShortTagWriteFrame> frame = parseShortTagWriteCommand(command);
+    if (!frame)
         return {line("ERR w length")};
-    const qsizetype count = static_cast<unsigned char>(command[1]) - '0';
-    if (command.size() < 2 + count)
-        return {line("ERR w length")};
-    return {line("w OK " + std::to_string(count))};
+    return {line("w OK " + std::to_string(frame->text.size()))};
 }

@@ -12,11 +12,19 @@ struct ReaderReply {
 };
 
 // The reader's side of the command set: a configuration it keeps between
-// commands, and a short answer to everything. No I/O here, so the same reader
-// serves the TCP client and the pseudo-terminal alike.
+// commands, and a short answer to everything. Commands are told apart and
+// taken apart by the tool's own protocol code, so both read one layout. No I/O
+// here, so the same reader serves the TCP client and the pseudo-terminal alike.
 class SimulatedReader
 {
 public:
+    // With ignoreWrites a configuration write is checked and answered as usual
+    // but not kept: the next "L" reports the configuration from before.
+    explicit SimulatedReader(bool ignoreWrites = false)
+        : m_ignoreWrites(ignoreWrites)
+    {
+    }
+
     ReaderReply answer(const QByteArray &command);
     // The answer to a line that was too long to keep.
     static ReaderReply overlongLine();
@@ -30,4 +38,5 @@ private:
     static ReaderReply shortTagWrite(const QByteArray &command);
 
     zanto::ConfigFields m_fields;
+    bool m_ignoreWrites;
 };

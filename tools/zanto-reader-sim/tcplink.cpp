@@ -8,7 +8,10 @@ TcpLink::TcpLink(QTcpSocket *socket, QObject *parent)
     , m_socket(socket)
 {
     m_socket->setParent(this);
-    connect(m_socket, &QTcpSocket::readyRead, this, [this] { deliver(m_socket->readAll()); });
+    // Bounded, so a client that sends faster than we answer is held back by
+    // TCP itself instead of by our memory.
+    m_socket->setReadBufferSize(ReadBufferSize);
+    connect(m_socket, &QTcpSocket::readyRead, this, &TcpLink::readSome);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &SimLink::writable);
     connect(m_socket, &QTcpSocket::disconnected, this, [this] {
         m_hungUp = true;
@@ -35,6 +38,24 @@ void TcpLink::abandon()
     m_socket->abort();
 }
 
+void TcpLink::readSome()
+{
+    // At most the read buffer's worth per wake-up, in small pieces, each cut
+    // into commands and answered before the next is read.
+    char chunk[4096];
+    for (qint64 taken = 0; taken < ReadBufferSize && isOpen();) {
+        const qint64 n = m_socket->read(chunk, sizeof chunk);
+        if (n <= 0)
+            return;
+        taken += n;
+        deliver(QByteArrayView(chunk, n));
+    }
+    // Still more buffered (it came in while we answered): come back after the
+    // event loop has had its turn.
+    if (isOpen() && m_socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &TcpLink::readSome, Qt::QueuedConnection);
+}
+
 void TcpLink::writeBytes(const QByteArray &bytes)
 {
     m_socket->write(bytes);
@@ -46,5 +67,16 @@ bool TcpLink::hangUp()
     // disconnectFromHost sends what is still buffered first, so the reply
     // that announced the reset arrives before the connection goes.
     m_socket->disconnectFromHost();
+    return true;
+}
+
+bool TcpLink::overflow()
+{
+    // A client that does not take its answers is dropped at once, with what
+    // was waiting for it: flushing megabytes it never reads first would keep
+    // them in our memory for nothing.
+    m_hungUp = true;
+    dropQueue();
+    QMetaObject::invokeMethod(this, [this] { m_socket->abort(); }, Qt::QueuedConnection);
     return true;
 }
