@@ -337,17 +337,33 @@ EthernetSettingsDialog *MainWindow::ethernetSettings(bool show)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window ends the program; the dialogs close with it, so
-    // the ones that keep files write them now.
-    const QList<QWidget *> dialogs{m_portSet, m_readerConfig, m_setupTag, m_ethernet};
-    for (QWidget *dialog : dialogs) {
-        if (dialog) {
-            dialog->hide(); // a hidden dialog closes without asking again
-            dialog->close();
+    // Closing the main window ends the program; the dialogs that keep files
+    // write them now. A save that fails keeps the window open once and says
+    // so; closing again discards what could not be saved.
+    const QList<KeepingDialog *> keeping{m_portSet, m_readerConfig, m_ethernet};
+    if (!m_warnedOnClose) {
+        QStringList problems;
+        for (KeepingDialog *dialog : keeping) {
+            if (!dialog)
+                continue;
+            if (const QString problem = dialog->saveNow(); !problem.isEmpty())
+                problems << problem;
         }
+        if (!problems.isEmpty()) {
+            m_warnedOnClose = true;
+            setStatus(problems.join(QLatin1Char(' ')) + tr(" Close again to discard."), problems.join(QLatin1Char('\n')));
+            event->ignore();
+            return;
+        }
+    }
+    for (KeepingDialog *dialog : keeping) {
+        if (dialog)
+            dialog->closeWithoutSaving();
     }
     // The dialogs have this window as their parent, so none of them keeps the
     // program running once it is closed.
+    if (m_setupTag)
+        m_setupTag->close();
     event->accept();
 }
 
@@ -381,6 +397,15 @@ void MainWindow::setStatus(const QString &text, const QString &detail)
 void MainWindow::Command1_Click()
 {
     if (Command1->text() == QLatin1String("Connect")) {
+        // A settings file that could not be read is said before its start
+        // texts are used for a link; the next Connect uses them.
+        PortSettingsDialog *settings = portSettings(false);
+        if (!settings->loadProblem().isEmpty() && !settings->isVisible() && !m_settingsProblemShown) {
+            m_settingsProblemShown = true;
+            setStatus(settings->loadProblem() + tr(" Connect again to use the values in Port Settings."),
+                      settings->loadProblem());
+            return;
+        }
         if (m_link->openLink())
             Command1->setText(QStringLiteral("Disconnect"));
     } else {

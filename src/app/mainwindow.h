@@ -151,6 +151,8 @@ private:
     // How long a burst gathers before it shows as a live row.
     static constexpr int LiveAfterMs = 1000;
     QTimer m_liveDelay;
+    bool m_warnedOnClose = false;
+    bool m_settingsProblemShown = false;
     qint64 m_burstCount = 0;
     qsizetype m_lastBurstBytes = 0;
 };

@@ -104,7 +104,7 @@ ReaderConfigDialog::~ReaderConfigDialog()
     // File" still gets its file.
     if (TmrWait.isActive()) {
         TmrWait.stop();
-        writePendingFile(false);
+        writeFileNow(false);
     }
 }
 
@@ -419,44 +419,41 @@ void ReaderConfigDialog::SendConfig_Click()
 void ReaderConfigDialog::WriteToFile_Click()
 {
     clearProblem();
+    // A name that cannot name a file is said at once; the write itself takes
+    // the name and the texts of one moment, the tick's, so a reply arriving in
+    // between cannot put one reader's texts in another reader's file.
     const ConfigFileName name = configFileName(ReaderName->text());
     if (!name.problem.isEmpty()) {
         showProblem(name.problem, ReaderName);
         return;
     }
     // Nothing is emptied or created here: the file keeps its old contents until
-    // the new ones are complete, so a failed write loses nothing. A click for
-    // another name while one is armed writes the earlier one now, so every
-    // click gets its file.
-    if (TmrWait.isActive() && m_pendingFileName != name.fileName) {
-        TmrWait.stop();
-        writePendingFile(true);
-    }
-    m_pendingFileName = name.fileName;
+    // the new ones are complete, so a failed write loses nothing. A second
+    // click within the second only sets the tick a second later.
     TmrWait.start(1000);
 }
 
 void ReaderConfigDialog::TmrWait_Timer()
 {
     TmrWait.stop();
-    writePendingFile(true);
+    writeFileNow(true);
 }
 
-bool ReaderConfigDialog::writePendingFile(bool refreshList)
+bool ReaderConfigDialog::writeFileNow(bool refreshList)
 {
-    if (m_pendingFileName.isEmpty())
-        return true;
-    // Under the name of the click, with the texts of now: changing ReaderName
-    // within the second neither loses that file nor writes one for the new name.
-    const QString fileName = std::exchange(m_pendingFileName, QString());
-    const std::optional<ConfigFields> texts = eightBitFields(tr("%1 not written").arg(fileName));
+    const ConfigFileName name = configFileName(ReaderName->text());
+    if (!name.problem.isEmpty()) {
+        showProblem(name.problem, ReaderName);
+        return false;
+    }
+    const std::optional<ConfigFields> texts = eightBitFields(tr("%1 not written").arg(name.fileName));
     if (!texts)
         return false;
-    const QString problem = writeLineFile(QDir(m_directory).filePath(fileName), configFileLines(*texts));
+    const QString problem = writeLineFile(QDir(m_directory).filePath(name.fileName), configFileLines(*texts));
     if (refreshList)
         refreshFileList();
     if (!problem.isEmpty()) {
-        showProblem(tr("Not written: %1").arg(problem));
+        showProblem(problem);
         return false;
     }
     return true;
@@ -465,16 +462,15 @@ bool ReaderConfigDialog::writePendingFile(bool refreshList)
 void ReaderConfigDialog::refreshFileList()
 {
     const QList<QListWidgetItem *> selected = File1->selectedItems();
-    const QString keep = selected.isEmpty() ? QString() : selected.first()->text();
+    const QByteArray keep = selected.isEmpty() ? QByteArray() : selected.first()->data(Qt::UserRole).toByteArray();
     File1->clear();
-    File1->addItems(configFileNames(m_directory));
-    if (keep.isEmpty())
-        return;
-    for (int row = 0; row < File1->count(); ++row) {
-        if (File1->item(row)->text() == keep) {
-            File1->setCurrentRow(row);
-            break;
-        }
+    // Every ".zq" name shows, whatever its bytes; the item keeps the bytes
+    // that open it.
+    for (const ConfigFileEntry &entry : configFileEntries(m_directory)) {
+        auto *item = new QListWidgetItem(entry.shownName, File1);
+        item->setData(Qt::UserRole, entry.rawName);
+        if (!keep.isEmpty() && entry.rawName == keep)
+            File1->setCurrentItem(item);
     }
 }
 
@@ -482,18 +478,19 @@ void ReaderConfigDialog::LoadFile_Click()
 {
     const QList<QListWidgetItem *> selected = File1->selectedItems();
     if (!selected.isEmpty()) {
-        const QString name = selected.first()->text();
+        const QByteArray rawName = selected.first()->data(Qt::UserRole).toByteArray();
+        const QString shown = selected.first()->text();
         clearProblem();
         // The list may be stale: what is there now is what the user sees after
         // the load, a file gone since included.
         refreshFileList();
-        const ConfigFileContent content = readConfigFile(QDir(m_directory).filePath(name));
+        const ConfigFileContent content = readConfigFile(m_directory, rawName);
         if (!content.problem.isEmpty()) {
             showProblem(content.problem);
         } else {
             for (const auto &[field, text] : configFileAssignments(content.lines))
                 setFieldText(field, text);
-            m_source = tr("file %1").arg(name);
+            m_source = tr("file %1").arg(shown);
             m_edited = false;
             showSource();
         }
@@ -505,13 +502,16 @@ void ReaderConfigDialog::LoadFile_Click()
 
 QString ReaderConfigDialog::problemText() const
 {
-    return Problem->text();
+    return m_problem;
 }
 
 void ReaderConfigDialog::showProblem(const QString &text, QWidget *field)
 {
     clearProblem();
-    Problem->setText(text);
+    m_problem = text;
+    // One line: what does not fit ends in an ellipsis, and the whole text is
+    // the tooltip. The messages put their reason first.
+    Problem->setText(Problem->fontMetrics().elidedText(text, Qt::ElideRight, Problem->width()));
     Problem->setToolTip(text);
     if (field) {
         m_markedField = field;
@@ -522,6 +522,7 @@ void ReaderConfigDialog::showProblem(const QString &text, QWidget *field)
 
 void ReaderConfigDialog::clearProblem()
 {
+    m_problem.clear();
     Problem->clear();
     Problem->setToolTip(QString());
     if (m_markedField) {
@@ -537,13 +538,14 @@ QString ReaderConfigDialog::saveOnClose()
 {
     if (!TmrWait.isActive())
         return {};
+    // Closing is the armed write's moment: the name and texts of now.
     TmrWait.stop();
-    return writePendingFile(false) ? QString() : Problem->text();
+    return writeFileNow(false) ? QString() : m_problem;
 }
 
 void ReaderConfigDialog::showCloseProblem(const QString &text)
 {
-    Problem->setText(text);
+    showProblem(text);
 }
 
 } // namespace zanto

@@ -97,13 +97,13 @@ private:
     // The texts as 8-bit text, or the first field holding a character outside
     // 8 bits (marked, with a message saying what was not done).
     std::optional<ConfigFields> eightBitFields(const QString &refusedAction);
-    // Writes the armed file now, under the name of its click; false when the
-    // write failed (the message says why).
-    bool writePendingFile(bool refreshList);
+    // Writes the file for the reader name of now with the texts of now; false
+    // when it could not (the message says why).
+    bool writeFileNow(bool refreshList);
 
     SendFunction m_send;
     QString m_directory;
-    QString m_pendingFileName; // the file the armed timer will write
+    QString m_problem; // the whole message; the label may show less
     std::array<QWidget *, ConfigFieldCount> m_controls{};
     QWidget *m_markedField = nullptr;
     enum class Request { None, Pending, NotSent };

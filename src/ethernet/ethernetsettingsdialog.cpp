@@ -112,11 +112,16 @@ void EthernetSettingsDialog::LoadEthernetSettings()
         for (int k = 0; k < file.lines.size() && k < 3; ++k)
             fields[k]->setText(fromBytes(file.lines[k]));
     }
+    m_loadProblem = problem;
     reportProblem(problem);
 }
 
 QString EthernetSettingsDialog::SaveEthernetSettings()
 {
+    // Nothing here can be edited: a file that could not be read would only be
+    // overwritten with the start texts.
+    if (!m_loadProblem.isEmpty())
+        return {};
     QList<QByteArray> lines;
     for (const QLineEdit *field : {IPAddress, SubnetMask, Gateway}) {
         const auto bytes = toBytes(field->text());

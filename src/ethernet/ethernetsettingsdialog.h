@@ -50,6 +50,7 @@ private:
 
     SendFunction m_send;
     QString m_directory;
+    QString m_loadProblem;
 };
 
 } // namespace zanto

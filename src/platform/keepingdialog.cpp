@@ -10,8 +10,19 @@ KeepingDialog::KeepingDialog(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
+void KeepingDialog::closeWithoutSaving()
+{
+    m_saved = true;
+    hide();
+    close();
+}
+
 void KeepingDialog::closeEvent(QCloseEvent *event)
 {
+    if (m_saved) {
+        event->accept();
+        return;
+    }
     const QString problem = saveOnClose();
     if (!problem.isEmpty() && isVisible() && !m_warnedOnClose) {
         m_warnedOnClose = true;

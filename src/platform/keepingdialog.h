@@ -14,6 +14,12 @@ class KeepingDialog : public QDialog
 public:
     explicit KeepingDialog(QWidget *parent = nullptr);
 
+    // Writes what the dialog keeps now; the problem, empty on success.
+    QString saveNow() { return saveOnClose(); }
+    // Closes without writing (what it keeps was written just before, or the
+    // user chose to discard it).
+    void closeWithoutSaving();
+
 protected:
     // Writes what the dialog keeps; the problem, empty on success.
     virtual QString saveOnClose() = 0;
@@ -25,6 +31,7 @@ protected:
 
 private:
     bool m_warnedOnClose = false;
+    bool m_saved = false;
 };
 
 } // namespace zanto

@@ -213,6 +213,13 @@ ConfigBuildResult BuildConfigString(const ConfigFields &fields)
     const ModeLayout &layout = modeLayout(*mode);
     QList<Piece> pieces;
     for (ConfigField field : layout.fields) {
+        // A CR (or LF) from a loaded file or a reply would end the write
+        // command early at the reader and leave the rest as a command of its own.
+        const QByteArray &text = fieldText(fields, field);
+        if (text.contains('\r') || text.contains('\n')) {
+            return refuse(field, QStringLiteral("%1 %2 holds a line break, which would end the command early")
+                                     .arg(caption(field), quoted(text)));
+        }
         QString problem;
         const std::optional<Piece> piece = encodeSegment(*stringSegment(field), fields, &problem);
         if (!piece)

@@ -77,8 +77,12 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     FileStatus->hide();
 
     // What is typed here ends up in settings1.ini, one value a line.
-    for (QLineEdit *edit : {Combo5->lineEdit(), Combo1->lineEdit(), IPAddress, PortNumber})
+    for (QLineEdit *edit : {Combo5->lineEdit(), Combo1->lineEdit(), IPAddress, PortNumber}) {
         edit->setValidator(new FieldValidator(edit));
+        connect(edit, &QLineEdit::textEdited, this, [this] { m_changedByUser = true; });
+    }
+    for (QComboBox *list : {static_cast<QComboBox *>(Combo5), static_cast<QComboBox *>(Combo1)})
+        connect(list, &QComboBox::activated, this, [this] { m_changedByUser = true; });
 
     setTabOrder(Combo5, Combo1);
     setTabOrder(Combo1, IPAddress);
@@ -125,11 +129,16 @@ void PortSettingsDialog::Form_Load()
         PortNumber->setText(m_savedTcpPort);
     if (!m_savedBaud.isEmpty())
         Combo1->setEditText(m_savedBaud);
+    m_loadProblem = problem;
     reportProblem(problem);
 }
 
 QString PortSettingsDialog::Form_Unload()
 {
+    // A file that could not be read is not overwritten with the start texts
+    // the dialog fell back on; only values the user set replace it.
+    if (!m_loadProblem.isEmpty() && !m_changedByUser)
+        return {};
     m_savedPort = Combo5->currentText();
     m_savedIPAddress = IPAddress->text();
     m_savedTcpPort = PortNumber->text();

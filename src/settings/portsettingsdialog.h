@@ -22,6 +22,9 @@ public:
     QString settingsPath() const;
     // The last file problem, shown on the dialog; empty when there was none.
     QString fileProblem() const;
+    // Why settings1.ini could not be read when the dialog was made; empty
+    // when it was read.
+    QString loadProblem() const { return m_loadProblem; }
 
     EditableList *Combo5;
     EditableList *Combo1;
@@ -46,6 +49,8 @@ private:
     void reportProblem(const QString &problem);
 
     QString m_directory;
+    QString m_loadProblem;
+    bool m_changedByUser = false;
     QString m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort;
 };
 

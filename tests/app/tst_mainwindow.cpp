@@ -407,7 +407,13 @@ void TestMainWindow::settingsFileUnwritable()
     QCOMPARE(ps->Combo5->currentText(), QStringLiteral("1"));
     QVERIFY(ps->fileProblem().contains(QLatin1String("settings1.ini")));
     QVERIFY(ps->FileStatus->isVisible());
-    ps->close(); // the first close shows the problem and stays
+    // Unchanged, the start texts it fell back on are not saved over the file.
+    ps->close();
+    QTRY_VERIFY(!w.existingPortSettings());
+    w.mnuPortSettings->trigger();
+    ps = w.existingPortSettings();
+    QTest::keyClicks(ps->IPAddress, QStringLiteral("9"));
+    ps->close(); // changed: the first close tries, shows the problem and stays
     QVERIFY(w.existingPortSettings());
     QVERIFY(ps->fileProblem().contains(QLatin1String("Close again")));
     ps->close();

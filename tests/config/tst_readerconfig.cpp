@@ -336,6 +336,8 @@ void TestReaderConfig::sendConfig_data()
     QTest::newRow("mode in lower case") << QStringList{"Mode=track"} << "Mode" << "track" << standard;
     QTest::newRow("unknown heartbeat") << QStringList{"Mode=Universal", "Heartbeat=Sometimes"} << "Heartbeat"
                                        << "Sometimes" << universal;
+    QTest::newRow("line break from a file") << QStringList{"Frequency=5\r\n6"} << "Frequency" << "line break" << standard;
+    QTest::newRow("CR in a field the mode does not carry") << QStringList{"TermChar=0\r"} << "" << "" << standard;
     QTest::newRow("beyond 8 bits") << QStringList{"Frequency=5" + QString(QChar(0x20AC))} << "Frequency" << "U+20AC"
                                    << standard;
     QTest::newRow("string over 99") << QStringList{"ReaderName=" + QString(90, 'N')} << "ReaderName" << "99"
@@ -402,12 +404,14 @@ void TestReaderConfig::writeFile_data()
     row("second click within the second", {"old", "click", "wait", "is XXXXX.zq=OLD\r\n", "BaudRate=4800", "click",
                                            "RS485Mode=2-wire"},
         xxxxx, QByteArray(start).replace("9600", "4800").replace("4-wire", "2-wire"));
-    // The click's file, with the texts of its tick, and none for the new name,
-    // unless clicked again, which writes the earlier one at once.
-    row("ReaderName changed within the second", {"ReaderName=AAAAA", "click", "ReaderName=BBBBB"}, {"AAAAA.zq"}, bbbbb);
-    row("changed and clicked again", {"ReaderName=AAAAA", "click", "ReaderName=BBBBB", "click",
-                                      "is AAAAA.zq=" + QString::fromLatin1(bbbbb), "is BBBBB.zq="},
-        {"AAAAA.zq", "BBBBB.zq"}, bbbbb);
+    // Name and texts of one moment, the tick's: a name changed within the
+    // second (a reply from another reader, say) names the file it is written to.
+    row("ReaderName changed within the second", {"ReaderName=AAAAA", "click", "ReaderName=BBBBB"}, {"BBBBB.zq"}, bbbbb);
+    row("changed and clicked again", {"ReaderName=AAAAA", "click", "ReaderName=BBBBB", "click", "is AAAAA.zq=",
+                                      "is BBBBB.zq="},
+        {"BBBBB.zq"}, bbbbb);
+    row("changed to a bad name within the second", {"click", "ReaderName=A/B"}, {}, {}, "cannot be in a file name",
+        "ReaderName");
     row("closed before the tick", {"click", "TermChar=0A", "close"}, xxxxx, QByteArray(start).replace("0D", "0A"));
     row("path-like name", {"ReaderName=../x", "click"}, {}, {}, "cannot be in a file name", "ReaderName");
     row("name beyond 8 bits", {"ReaderName=A" + euro, "click"}, {}, {}, "cannot be in a file name", "ReaderName");
