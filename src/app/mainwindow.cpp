@@ -347,7 +347,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
             if (!dialog)
                 continue;
             if (const QString problem = dialog->saveNow(); !problem.isEmpty())
-                problems << problem;
+                problems << KeepingDialog::asSentence(problem);
         }
         if (!problems.isEmpty()) {
             m_warnedOnClose = true;
@@ -402,7 +402,8 @@ void MainWindow::Command1_Click()
         PortSettingsDialog *settings = portSettings(false);
         if (!settings->loadProblem().isEmpty() && !settings->isVisible() && !m_settingsProblemShown) {
             m_settingsProblemShown = true;
-            setStatus(settings->loadProblem() + tr(" Connect again to use the values in Port Settings."),
+            setStatus(KeepingDialog::asSentence(settings->loadProblem())
+                          + tr(" Connect again to use the values in Port Settings."),
                       settings->loadProblem());
             return;
         }

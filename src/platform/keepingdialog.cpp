@@ -10,6 +10,11 @@ KeepingDialog::KeepingDialog(QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
+QString KeepingDialog::asSentence(const QString &text)
+{
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
+
 void KeepingDialog::closeWithoutSaving()
 {
     m_saved = true;
@@ -26,7 +31,7 @@ void KeepingDialog::closeEvent(QCloseEvent *event)
     const QString problem = saveOnClose();
     if (!problem.isEmpty() && isVisible() && !m_warnedOnClose) {
         m_warnedOnClose = true;
-        showCloseProblem(problem + tr(" Close again to discard."));
+        showCloseProblem(asSentence(problem) + tr(" Close again to discard."));
         event->ignore();
         return;
     }

@@ -20,6 +20,9 @@ public:
     // user chose to discard it).
     void closeWithoutSaving();
 
+    // A message as a sentence of its own, so another can follow it.
+    static QString asSentence(const QString &text);
+
 protected:
     // Writes what the dialog keeps; the problem, empty on success.
     virtual QString saveOnClose() = 0;

@@ -1,5 +1,6 @@
 #include "platform/receivedgrid.h"
 
+#include "platform/memory.h"
 #include "platform/textfile.h"
 #include "platform/twips.h"
 
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -123,6 +125,7 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     : QTableView(parent)
     , m_model(new ReceivedModel(this))
     , m_marker(new QPushButton(this))
+    , m_notice(new QLabel(this))
 {
     setModel(m_model);
     setItemDelegateForColumn(1, new ReceivedTextDelegate(this));
@@ -158,6 +161,16 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     m_marker->setToolTip(tr("Show the newest rows (the selection goes)"));
     m_marker->hide();
     connect(m_marker, &QPushButton::clicked, this, &ReceivedGrid::followNewest);
+
+    m_notice->setObjectName(QStringLiteral("GridNotice"));
+    m_notice->setWordWrap(true);
+    m_notice->setAutoFillBackground(true);
+    m_notice->setFrameShape(QFrame::StyledPanel);
+    m_notice->setMargin(4);
+    m_notice->hide();
+    m_noticeTimer.setSingleShot(true);
+    m_noticeTimer.setInterval(NoticeMs);
+    connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
 }
 
 int ReceivedGrid::rows() const
@@ -221,6 +234,7 @@ void ReceivedGrid::clear()
     m_model->clearRows();
     m_model->clearHeader();
     m_programScroll = false;
+    releaseFreedMemory();
     m_userAway = false;
     m_newBelow = 0;
     updateMarker();
@@ -362,16 +376,37 @@ void ReceivedGrid::resizeEvent(QResizeEvent *event)
     placeMarker();
 }
 
+QList<QPair<int, int>> ReceivedGrid::selectedSpans() const
+{
+    // The selection's ranges, not its rows one by one: Select All on millions
+    // of rows is one range.
+    QList<QPair<int, int>> spans;
+    if (!selectionModel())
+        return spans;
+    const int last = int(m_model->publishedRows()) - 1; // the live row is no row yet
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        if (range.top() <= last)
+            spans.append({range.top(), qMin(range.bottom(), last)});
+    }
+    std::sort(spans.begin(), spans.end());
+    // Ranges may overlap; each row counts once.
+    QList<QPair<int, int>> merged;
+    for (const auto &span : spans) {
+        if (!merged.isEmpty() && span.first <= merged.last().second + 1)
+            merged.last().second = qMax(merged.last().second, span.second);
+        else
+            merged.append(span);
+    }
+    return merged;
+}
+
 QList<int> ReceivedGrid::selectedRowNumbers() const
 {
     QList<int> rows;
-    if (!selectionModel())
-        return rows;
-    for (const QModelIndex &index : selectionModel()->selectedRows()) {
-        if (index.row() < m_model->publishedRows()) // the live row is no row yet
-            rows.append(index.row());
+    for (const auto &[first, last] : selectedSpans()) {
+        for (int row = first; row <= last; ++row)
+            rows.append(row);
     }
-    std::sort(rows.begin(), rows.end());
     return rows;
 }
 
@@ -387,25 +422,79 @@ QByteArray ReceivedGrid::linesForRows(const QList<int> &rows, const QByteArray &
     return out;
 }
 
-void ReceivedGrid::copySelection() const
+void ReceivedGrid::copySelection()
 {
-    const QList<int> rows = selectedRowNumbers();
-    if (rows.isEmpty())
+    const QList<QPair<int, int>> spans = selectedSpans();
+    if (spans.isEmpty())
         return;
-    QApplication::clipboard()->setText(QString::fromLatin1(linesForRows(rows, "\n")));
+    qsizetype selected = 0;
+    for (const auto &[first, last] : spans)
+        selected += last - first + 1;
+    // Bounded: a copy of a full grid would take gigabytes and hold the window
+    // for seconds. What does not fit is left to "Save rows as...", which
+    // writes any number of rows without holding them all.
+    qsizetype copied = 0;
+    {
+        QByteArray text;
+        bool full = false;
+        for (qsizetype s = 0; s < spans.size() && !full; ++s) {
+            for (int row = spans[s].first; row <= spans[s].second; ++row) {
+                const QByteArray line = m_model->rowLine(row);
+                full = copied > 0 && text.size() + line.size() + 1 > CopyLimitBytes;
+                if (full)
+                    break;
+                text += line;
+                text += '\n';
+                ++copied;
+            }
+        }
+        QApplication::clipboard()->setText(QString::fromLatin1(text));
+    }
+    releaseFreedMemory();
+    if (copied < selected) {
+        showNotice(tr("Copied the first %1 of %2 selected rows (%3 MiB of text, the most a copy takes); "
+                      "\"Save rows as...\" writes them all")
+                       .arg(copied)
+                       .arg(selected)
+                       .arg(CopyLimitBytes / (1024 * 1024)));
+    }
 }
 
 QString ReceivedGrid::saveRows(const QString &path) const
 {
-    QList<int> rows = selectedRowNumbers();
-    if (rows.isEmpty()) {
-        for (int i = 0; i < m_model->publishedRows(); ++i)
-            rows.append(i);
+    QList<QPair<int, int>> spans = selectedSpans();
+    if (spans.isEmpty() && m_model->publishedRows() > 0)
+        spans.append({0, int(m_model->publishedRows()) - 1});
+    // Row by row: the file is written in pieces, never held whole.
+    QList<qsizetype> starts; // index of each span's first line
+    qsizetype count = 0;
+    for (const auto &[first, last] : spans) {
+        starts.append(count);
+        count += last - first + 1;
     }
-    QList<QByteArray> lines;
-    for (int row : rows)
-        lines.append(m_model->rowLine(row));
-    return writeLineFile(path, lines);
+    qsizetype span = 0;
+    return writeLineFile(path, count, [&](qsizetype i) {
+        while (span + 1 < spans.size() && starts[span + 1] <= i)
+            ++span;
+        return m_model->rowLine(spans[span].first + (i - starts[span]));
+    });
+}
+
+QString ReceivedGrid::notice() const
+{
+    return m_notice->isVisibleTo(this) ? m_notice->text() : QString();
+}
+
+void ReceivedGrid::showNotice(const QString &text)
+{
+    m_notice->setText(text);
+    m_notice->setToolTip(text);
+    m_notice->setFixedWidth(qMax(100, viewport()->width() - 8));
+    m_notice->adjustSize();
+    m_notice->move(viewport()->geometry().left() + 4, viewport()->geometry().top() + 4);
+    m_notice->raise();
+    m_notice->show();
+    m_noticeTimer.start();
 }
 
 void ReceivedGrid::keyPressEvent(QKeyEvent *event)
@@ -428,7 +517,7 @@ void ReceivedGrid::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     QAction *copy = menu.addAction(tr("Copy"), this, &ReceivedGrid::copySelection);
     copy->setShortcut(QKeySequence::Copy);
-    copy->setEnabled(!selectedRowNumbers().isEmpty());
+    copy->setEnabled(selectionModel()->hasSelection());
     menu.addAction(tr("Save rows as..."), this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("Save rows as"), QStringLiteral("received.txt"),
                                                           tr("Text files (*.txt);;All files (*)"));

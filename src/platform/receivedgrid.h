@@ -6,6 +6,7 @@
 #include <QTableView>
 #include <QTimer>
 
+class QLabel;
 class QPushButton;
 
 namespace zanto {
@@ -58,11 +59,21 @@ public:
     // Back to the newest rows: the selection goes, the view follows again.
     void followNewest();
 
+    // The most text a copy puts on the clipboard.
+    static constexpr qsizetype CopyLimitBytes = 16 * 1024 * 1024;
+    static constexpr int NoticeMs = 10000;
+
     QByteArray linesForRows(const QList<int> &rows, const QByteArray &lineEnd) const;
     QList<int> selectedRowNumbers() const;
-    void copySelection() const;
+    // The selected rows as sorted, disjoint spans of row numbers (first, last).
+    QList<QPair<int, int>> selectedSpans() const;
+    // Copies the selected rows, one line each, up to CopyLimitBytes; a copy
+    // that stops short says so in the notice.
+    void copySelection();
     // Writes the selected rows (all rows when none is selected) to a file.
     QString saveRows(const QString &path) const;
+    // What the grid has to tell (a copy that stopped short), while shown.
+    QString notice() const;
 
 Q_SIGNALS:
     void rowsDropped(quint64 total);
@@ -80,6 +91,7 @@ private:
     void placeMarker();
     void updateMarker();
     void userMovedView();
+    void showNotice(const QString &text);
 
     ReceivedModel *m_model;
     QTimer m_batchTimer;
@@ -92,6 +104,8 @@ private:
     bool m_userAway = false;
     qsizetype m_newBelow = 0;
     QPushButton *m_marker;
+    QLabel *m_notice;
+    QTimer m_noticeTimer;
 };
 
 } // namespace zanto

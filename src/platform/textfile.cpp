@@ -54,6 +54,9 @@ Place placeOf(const QString &path)
     return {slash == 0 ? QByteArrayLiteral("/") : native.left(slash), native.mid(slash + 1)};
 }
 
+// What the writer hands the system at once.
+constexpr qsizetype WritePiece = 1024 * 1024;
+
 QString systemError(int error)
 {
     return qt_error_string(error);
@@ -195,7 +198,8 @@ FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint6
     return result;
 }
 
-QString writeAt(const QByteArray &directory, const QByteArray &name, const QList<QByteArray> &lines)
+QString writeAt(const QByteArray &directory, const QByteArray &name, qsizetype lineCount,
+                const std::function<QByteArray(qsizetype)> &lineAt)
 {
     const QString shown = shownFileName(name);
     const auto notWritten = [&](const QString &why, const QString &outcome) {
@@ -219,8 +223,6 @@ QString writeAt(const QByteArray &directory, const QByteArray &name, const QList
     const bool existed = kind == FileKind::Regular;
     const QString outcome = existed ? QObject::tr("the old file is unchanged") : QObject::tr("no file was created");
 
-    if (const qsizetype bad = firstLineWithLineFeed(lines); bad >= 0)
-        return notWritten(QObject::tr("line %1 holds a line feed").arg(bad + 1), outcome);
     // A file made read-only stays as it is, as it would if opened for writing.
     if (existed && ::faccessat(folder.get(), name.constData(), W_OK, AT_EACCESS) != 0)
         return notWritten(systemError(errno), outcome);
@@ -252,18 +254,42 @@ QString writeAt(const QByteArray &directory, const QByteArray &name, const QList
         ::fchmod(out.get(), old.st_mode & 07777);
     }
 
-    const QByteArray content = formatLines(lines);
-    qsizetype done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(out.get(), content.constData() + done, size_t(content.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            out.reset();
-            return cancel(error);
+    // Lines are taken one at a time and written in bounded pieces, so a big
+    // file (all the rows of a full grid) never stands in memory whole.
+    QByteArray pending;
+    const auto flushPending = [&]() -> int {
+        qsizetype done = 0;
+        while (done < pending.size()) {
+            const ssize_t n = ::write(out.get(), pending.constData() + done, size_t(pending.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return n < 0 ? errno : ENOSPC;
+            done += n;
         }
-        done += n;
+        pending.resize(0);
+        return 0;
+    };
+    for (qsizetype i = 0; i < lineCount; ++i) {
+        const QByteArray line = lineAt(i);
+        if (line.contains('\n')) {
+            // Split in two, every later value would shift on the next load.
+            out.reset();
+            ::unlinkat(folder.get(), temp.constData(), 0);
+            return notWritten(QObject::tr("line %1 holds a line feed").arg(i + 1), outcome);
+        }
+        pending += line;
+        pending += "\r\n";
+        if (pending.size() >= WritePiece) {
+            if (const int error = flushPending()) {
+                out.reset();
+                return cancel(error);
+            }
+        }
+    }
+    if (const int error = flushPending()) {
+        out.reset();
+        return cancel(error);
     }
     // A full disk may show only when the data is flushed.
     if (::fsync(out.get()) != 0) {
@@ -468,8 +494,13 @@ FileLines readLineFile(const QString &path, const FileReadLimits &limits)
 
 QString writeLineFile(const QString &path, const QList<QByteArray> &lines)
 {
+    return writeLineFile(path, lines.size(), [&lines](qsizetype i) { return lines[i]; });
+}
+
+QString writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt)
+{
     const Place place = placeOf(path);
-    return writeAt(place.directory, place.name, lines);
+    return writeAt(place.directory, place.name, lineCount, lineAt);
 }
 
 } // namespace zanto

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace zanto {
 
 // 8-bit line files in a folder (the working directory, or the one the user
@@ -89,5 +91,7 @@ FileLines readLineFile(const QString &path, const FileReadLimits &limits = {});
 // or none. A line holding a line feed is refused before anything is touched.
 // Returns a problem text, empty on success.
 QString writeLineFile(const QString &path, const QList<QByteArray> &lines);
+// The same, with the lines asked for one at a time (line i = lineAt(i)).
+QString writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt);
 
 } // namespace zanto

@@ -18,15 +18,6 @@ QByteArray formatLines(const QList<QByteArray> &lines)
     return out;
 }
 
-qsizetype firstLineWithLineFeed(const QList<QByteArray> &lines)
-{
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].contains('\n'))
-            return i;
-    }
-    return -1;
-}
-
 ParsedLines parseLines(const QByteArray &content, const LineLimits &limits)
 {
     ParsedLines result;

@@ -10,11 +10,6 @@ namespace zanto {
 // counts too).
 QByteArray formatLines(const QList<QByteArray> &lines);
 
-// The index of the first line holding a line feed, else -1. Such a line would
-// come back as two, shifting every value after it: it cannot be written. A CR
-// inside a value is fine, since only a CR right before LF ends a line.
-qsizetype firstLineWithLineFeed(const QList<QByteArray> &lines);
-
 struct LineLimits {
     int maxLines = -1;             // lines wanted; reading stops after them (-1: all)
     qsizetype maxLineLength = -1;  // a longer line stops the reading there (-1: none)

@@ -72,11 +72,13 @@ QValidator::State FieldValidator::validate(QString &input, int &pos) const
     if (m_maxTyped >= 0 && result.size() > m_maxTyped && result.size() > before.size())
         return Invalid;
     if (result != input) {
+        tell(why);
+        // Nothing left of what was put in: the change is refused whole rather
+        // than wiping a selection it would have replaced.
+        if (added.isEmpty())
+            return Invalid;
         input = result;
         pos = int(head + added.size());
-        tell(why);
-        if (input == before)
-            return Invalid; // nothing left of the change
     }
     return Acceptable;
 }

@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QMenu>
@@ -98,6 +99,8 @@ private Q_SLOTS:
     void popupAndWheel();
     void typedTextsReachTheReader_data();
     void typedTextsReachTheReader();
+    void pastesKeepTheFirstLine_data();
+    void pastesKeepTheFirstLine();
     void escapeKeepsConfigureReaderOpen();
     void keyboardReachesEverything();
     void textSourceLine();
@@ -296,6 +299,53 @@ void TestKeyboard::typedTextsReachTheReader()
     }
     QVERIFY(reader.waitForBytes(sent.size()));
     QCOMPARE(reader.received(), sent);
+}
+
+void TestKeyboard::pastesKeepTheFirstLine_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("IP address") << "IPAddress" << "127.0.0.1\r\n10.0.0.1\r\n" << "127.0.0.1";
+    QTest::newRow("port list") << "Combo5" << "TCP/IP\nmore" << "TCP/IP";
+    QTest::newRow("TCP port, LF only") << "PortNumber" << "4001\n" << "4001";
+    QTest::newRow("reader name") << "ReaderName" << "AB\r\nCD" << "AB";
+    QTest::newRow("frequency, tab dropped") << "Frequency" << "0\t7\r\n" << "07";
+    QTest::newRow("C1 control dropped") << "HeadChar" << QString::fromUtf8("0\u00851") << "01";
+    QTest::newRow("tag data") << "Text6" << "/41\r/42" << "/41";
+    QTest::newRow("write code") << "CmboInterval" << "R8\r\n" << "R8";
+    QTest::newRow("nothing but a line break") << "IPAddress" << "\r\n" << "192.168.0.2";
+}
+
+// Pasted with Ctrl+V over the whole text: one line stays, and no control
+// character; the files that keep these fields stay one value a line.
+void TestKeyboard::pastesKeepTheFirstLine()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, pasted);
+    QFETCH(QString, expected);
+    Tool tool;
+    if (field == "HeadChar") {
+        tool.rc->setFieldText(ConfigField::Mode, QStringLiteral("Track"));
+        tool.rc->Mode_Click();
+    }
+    QWidget *target = nullptr;
+    for (QWidget *window : QList<QWidget *>{tool.rc, tool.ps, &tool.w}) {
+        if (!target)
+            target = window->findChild<QWidget *>(field);
+    }
+    QVERIFY(target && tool.focus(target));
+    QApplication::clipboard()->setText(pasted);
+    QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+    const auto *list = qobject_cast<QComboBox *>(target);
+    QCOMPARE(list ? list->currentText() : static_cast<QLineEdit *>(target)->text(), expected);
+    if (target->window() == tool.ps) {
+        tool.ps->close();
+        QTRY_VERIFY(!tool.w.existingPortSettings());
+        QCOMPARE(tool.dir.read("settings1.ini").count("\r\n"), 4);
+        QCOMPARE(tool.dir.read("settings1.ini").count('\n'), 4);
+    }
 }
 
 void TestKeyboard::escapeKeepsConfigureReaderOpen()

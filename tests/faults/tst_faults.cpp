@@ -10,8 +10,11 @@
 #include "support/testdir.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace zanto;
 
@@ -28,6 +31,8 @@ private Q_SLOTS:
     void settingsInReadOnlyDirectory();
     void settingsOnFullDisk_data();
     void settingsOnFullDisk();
+    void closingWithAFailedSave();
+    void unreadSettingsSaidAtConnect();
 };
 
 void TestFaults::ptyClosedMidBurstKeepsTheBytes()
@@ -230,6 +235,50 @@ void TestFaults::settingsOnFullDisk()
              qPrintable(problem));
     // The old file is whole: never emptied, never half written.
     QCOMPARE(dir.read(name), kept);
+}
+
+// The main window closing with a save that fails stays open once and says so.
+void TestFaults::closingWithAFailedSave()
+{
+    const QByteArray kept = "TCP/IP\r\n127.0.0.1\r\n19200\r\n4001\r\n";
+    RestrictedDir dir(RestrictedDir::Full, {{QStringLiteral("settings1.ini"), kept}});
+    if (!dir.isValid())
+        QSKIP(qPrintable(dir.why()));
+    MainWindow w;
+    w.show();
+    w.portSettings(false)->PortNumber->setText(QStringLiteral("4002"));
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible() && w.existingPortSettings());
+    QVERIFY2(w.Connect_Error->text().startsWith("settings1.ini not written: No space left on device; the old file is unchanged.")
+                 && w.Connect_Error->text().endsWith("Close again to discard."),
+             qPrintable(w.Connect_Error->text()));
+    QVERIFY(w.close());
+    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), kept);
+}
+
+// A settings1.ini that cannot be read is said at the first Connect, which then
+// uses nothing; the next Connect uses what Port Settings shows. The file is
+// not overwritten with start texts.
+void TestFaults::unreadSettingsSaidAtConnect()
+{
+    TestDir dir;
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("settings1.ini")).constData(), 0644) == 0);
+    PtyPair pty;
+    {
+        MainWindow w;
+        w.Command1->click();
+        QVERIFY2(w.Connect_Error->text().startsWith("settings1.ini not used: it is a FIFO.")
+                     && w.Connect_Error->text().endsWith("Connect again to use the values in Port Settings."),
+                 qPrintable(w.Connect_Error->text()));
+        QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
+        QVERIFY(!w.link()->serialOpen() && w.link()->Winsock1.state() == TcpClient::Closed);
+        selectSerial(w, pty.linkPath());
+        w.Command1->click();
+        QCOMPARE(w.Connect_Error->text(), "Connect to Comm " + pty.linkPath() + " Good");
+        w.close();
+    }
+    QVERIFY(QFileInfo(dir.filePath("settings1.ini")).isFile() == false);
+    QCOMPARE(QFileInfo(dir.filePath("settings1.ini")).exists(), true);
 }
 
 QTEST_MAIN(TestFaults)

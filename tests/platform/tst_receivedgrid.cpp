@@ -24,6 +24,7 @@ private Q_SLOTS:
     void rowsAndClear();
     void copyAndSaveGiveOneLineARow();
     void tooltipTellsTimeAndCount();
+    void copyIsBounded();
     void rowTextEscapes_data();
     void rowTextEscapes();
 };
@@ -152,6 +153,29 @@ void TestReceivedGrid::tooltipTellsTimeAndCount()
     grid.addRow(QByteArray(96, 'r'), when);
     grid.flush();
     QCOMPARE(grid.model()->data(grid.model()->index(1, 1)).toString(), QString(96, 'r'));
+}
+
+// Select All and Copy on a grid filled past its budget copies what fits in
+// 16 MiB of text, whole rows only, and says how to get the rest.
+void TestReceivedGrid::copyIsBounded()
+{
+    ReceivedGrid grid;
+    grid.setByteBudget(8 * 1024 * 1024);
+    for (int i = 0; i < 300; ++i)
+        grid.addRow(QByteArray(32767, char('a' + i % 26)), i);
+    grid.flush();
+    QCOMPARE(grid.model()->rowCount(), 256); // 8 MiB of 32767-byte rows
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY(copied.size() <= 16 * 1024 * 1024);
+    const QStringList lines = copied.split('\n');
+    QCOMPARE(lines.size(), 128 + 1); // 128 whole lines of 131,069 characters, and after the last LF nothing
+    // The oldest row kept is the 45th received ('a' + 44 % 26 = 's').
+    QCOMPARE(lines.first(), QString(" 73").repeated(32767) + '\t' + QString(32767, 's'));
+    QCOMPARE(lines.last(), QString());
+    QCOMPARE(grid.notice(), QStringLiteral("Copied the first 128 of 256 selected rows (16 MiB of text, the most a copy "
+                                           "takes); \"Save rows as...\" writes them all"));
 }
 
 void TestReceivedGrid::rowTextEscapes_data()
