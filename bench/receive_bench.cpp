@@ -6,9 +6,9 @@
 //                               again past it) over TCP, 64 over a pty
 //   receive_bench --rows N      append N small bursts (default 1000000)
 #include "app/mainwindow.h"
-#include "app/receivepipeline.h"
+#include "link/receivepipeline.h"
 #include "benchsupport.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "settings/portsettingsdialog.h"
 
 #include <QApplication>
@@ -306,7 +306,7 @@ int rowsMode(qint64 count)
         const QByteArray burst = "TAG " + QByteArray::number(i) + "\r\n";
         bytes += burst.size();
         w.pipeline()->arrival(burst);
-        w.pipeline()->Timer1_Timer(); // the quiet interval has passed
+        w.pipeline()->quietIntervalPassed(); // the quiet interval has passed
         if (i % 2000 == 0)
             QCoreApplication::processEvents();
     }

@@ -5,7 +5,7 @@
 //   soak [SECONDS]     default 600; 40% paced bursts, then 60% flood
 #include "app/mainwindow.h"
 #include "benchsupport.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "settings/portsettingsdialog.h"
 
 #include <QApplication>

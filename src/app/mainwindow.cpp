@@ -1,15 +1,16 @@
 #include "app/mainwindow.h"
 
-#include "app/receivepipeline.h"
+#include "link/receivepipeline.h"
 #include "commands/modes.h"
 #include "commands/setuptagdialog.h"
 #include "commands/tagdatafield.h"
 #include "config/readerconfigdialog.h"
 #include "ethernet/ethernetsettingsdialog.h"
-#include "platform/latin1.h"
-#include "platform/receivedgrid.h"
-#include "platform/twips.h"
-#include "platform/wrapbutton.h"
+#include "protocol/latin1.h"
+#include "widgets/receivedgrid.h"
+#include "widgets/twips.h"
+#include "widgets/wrapbutton.h"
+#include "protocol/commands.h"
 #include "protocol/tagdata.h"
 #include "settings/portsettingsdialog.h"
 #include "widgets/counterbox.h"
@@ -56,10 +57,12 @@ MainWindow::MainWindow(QWidget *parent)
         [this] {
             bool ok = false;
             const int ms = Text1->text().toInt(&ok);
-            return ok && ms > 0 ? ms : 250;
+            return ok && ms > 0 ? ms : ReceivePipeline::DefaultQuietMs;
         },
         this);
-    m_link = new ReaderLink([this] { return linkParams(); }, m_pipeline, this);
+    // The grid shows the rows the pipeline gathers, where they were read to.
+    MSFlexGrid1->useStore(&m_pipeline->store());
+    m_link = new ReaderLink([this] { return linkParameters(); }, m_pipeline, this);
     connect(m_link, &ReaderLink::status, this, &MainWindow::setStatus);
     connect(m_pipeline, &ReceivePipeline::burstEnded, this, &MainWindow::Timer1_Burst);
 
@@ -74,7 +77,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_pipeline, &ReceivePipeline::burstStarted, this, [this] { m_liveDelay.start(); });
     connect(&m_liveDelay, &QTimer::timeout, this, [this] {
         if (m_pipeline->gathering() && !m_pipeline->receivedText().isEmpty())
-            MSFlexGrid1->showLiveRow(&m_pipeline->receivedText(), m_pipeline->firstArrivalMs());
+            MSFlexGrid1->showLiveRow(m_pipeline->firstArrivalMs());
     });
 
     pressButtonsOnEnter(this);
@@ -103,7 +106,7 @@ void MainWindow::buildControls()
     Connect_Error->setReadOnly(true);
     placeTwips(Connect_Error, 1560, 120, 3975, 375);
 
-    Text1 = new QLineEdit(QStringLiteral("250"), client);
+    Text1 = new QLineEdit(QString::number(ReceivePipeline::DefaultQuietMs), client);
     Text1->setObjectName(QStringLiteral("Text1"));
     placeTwips(Text1, 7920, 120, 735, 375);
     Text1->hide();
@@ -369,11 +372,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 // ---- link ----------------------------------------------------------------------
 
-LinkParams MainWindow::linkParams()
+LinkParameters MainWindow::linkParameters()
 {
+    // Read from the dialog each time the link asks: what it shows is in force.
     PortSettingsDialog *dialog = portSettings(false);
-    return LinkParams{dialog->Combo5->currentText(), dialog->Combo1->currentText(), dialog->IPAddress->text(),
-                      dialog->PortNumber->text()};
+    return linkParametersFrom(dialog->Combo5->currentText(), dialog->Combo1->currentText(), dialog->IPAddress->text(),
+                              dialog->PortNumber->text());
 }
 
 void MainWindow::setStatus(const QString &text, const QString &detail)
@@ -432,7 +436,7 @@ bool MainWindow::SendToReader(const QString &text, LinkRule rule)
 
 // ---- receiving -----------------------------------------------------------------
 
-void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
+void MainWindow::Timer1_Burst(QByteArrayView text, qint64 firstArrivalMs)
 {
     m_liveDelay.stop();
     m_lastBurstBytes = text.size();
@@ -442,13 +446,16 @@ void MainWindow::Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs)
         showCounters(); // no row, so no batch of the grid's to wait for
         return;
     }
-    const int r = MSFlexGrid1->rows();
+    // The pipeline has stored the burst as the grid's last row already; the
+    // scroll rule counts the rows before it.
+    const int r = MSFlexGrid1->rows() - 1;
     if (r > 4)
         MSFlexGrid1->setTopRow(r - 3);
-    MSFlexGrid1->addRow(text, firstArrivalMs);
+    MSFlexGrid1->rowAppended();
     // The live row, if the burst had one, becomes this row.
     MSFlexGrid1->endLiveRow();
-    DecodeConfigReply(text);
+    // The decoder reads the row where it stands; it keeps nothing of it.
+    DecodeConfigReply(QByteArray::fromRawData(text.data(), text.size()));
 }
 
 void MainWindow::showCounters()
@@ -477,14 +484,19 @@ void MainWindow::Command9_Click()
 
 // ---- test commands -------------------------------------------------------------
 
-void MainWindow::Command3_Click() { SendToReader(QByteArrayLiteral("G"), LinkRule::TcpFirst); }
-void MainWindow::Command4_Click() { SendToReader(QByteArrayLiteral("N"), LinkRule::TcpFirst); }
-void MainWindow::Command6_Click() { SendToReader(QByteArrayLiteral("F"), LinkRule::TcpFirst); }
-void MainWindow::S_Click() { SendToReader(QByteArrayLiteral("S"), LinkRule::TcpFirst); }
-void MainWindow::Command8_Click() { SendToReader(QByteArrayLiteral("LON"), LinkRule::TcpFirst); }
-void MainWindow::Command10_Click() { SendToReader(QByteArrayLiteral("LOFF"), LinkRule::BothLinks); }
-void MainWindow::Command7_Click() { SendToReader(QByteArrayLiteral("A"), LinkRule::TcpFirst); }
-void MainWindow::ButH_Click() { SendToReader(QByteArrayLiteral("H"), LinkRule::BothLinks); }
+bool MainWindow::send(ReaderCommand command)
+{
+    return SendToReader(commandText(command), commandRule(command));
+}
+
+void MainWindow::Command3_Click() { send(ReaderCommand::Input1); }
+void MainWindow::Command4_Click() { send(ReaderCommand::Input2); }
+void MainWindow::Command6_Click() { send(ReaderCommand::Input1Plus); }
+void MainWindow::S_Click() { send(ReaderCommand::BootString); }
+void MainWindow::Command8_Click() { send(ReaderCommand::Lon); }
+void MainWindow::Command10_Click() { send(ReaderCommand::Loff); }
+void MainWindow::Command7_Click() { send(ReaderCommand::Input3); }
+void MainWindow::ButH_Click() { send(ReaderCommand::H); }
 
 // ---- modes of operation --------------------------------------------------------
 
@@ -541,7 +553,7 @@ void MainWindow::Command17_Click()
                           .arg(MaxTagWriteBytes));
             return;
         }
-        SendToReader(*command, LinkRule::TcpFirst);
+        SendToReader(*command, commandRule(ReaderCommand::TagWrite));
         return;
     }
     if (!data || !code) {
@@ -554,7 +566,7 @@ void MainWindow::Command17_Click()
         setStatus(tr("Not written: %1 characters are too many for the short form").arg(data->size()));
         return;
     }
-    SendToReader(*command, LinkRule::TcpFirst);
+    SendToReader(*command, commandRule(ReaderCommand::ShortTagWrite));
 }
 
 } // namespace zanto

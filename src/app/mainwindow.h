@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/readerlink.h"
+#include "protocol/commands.h"
 #include "protocol/configstring.h"
 #include "protocol/linkrules.h"
 #include "widgets/counterbox.h"
@@ -135,9 +136,10 @@ private:
     void buildControls();
     void buildMenus();
     void Form_Load();
-    void Timer1_Burst(const QByteArray &text, qint64 firstArrivalMs);
+    void Timer1_Burst(QByteArrayView text, qint64 firstArrivalMs);
     void showCounters();
-    LinkParams linkParams();
+    LinkParameters linkParameters();
+    bool send(ReaderCommand command);
     void setStatus(const QString &text, const QString &detail = QString());
 
     ReaderLink *m_link;

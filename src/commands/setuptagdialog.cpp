@@ -1,6 +1,7 @@
 #include "commands/setuptagdialog.h"
 
-#include "platform/twips.h"
+#include "protocol/commands.h"
+#include "widgets/twips.h"
 #include "widgets/enterpresses.h"
 
 #include <QCloseEvent>
@@ -39,12 +40,12 @@ SetupTagDialog::SetupTagDialog(SendFunction send, QWidget *parent)
 
 void SetupTagDialog::Command11_Click()
 {
-    m_send(QByteArrayLiteral("M"), LinkRule::TcpFirst);
+    m_send(commandText(ReaderCommand::ReadSetupTag), commandRule(ReaderCommand::ReadSetupTag));
 }
 
 void SetupTagDialog::Command5_Click()
 {
-    m_send(QByteArrayLiteral("K"), LinkRule::TcpFirst);
+    m_send(commandText(ReaderCommand::WriteSetupTag), commandRule(ReaderCommand::WriteSetupTag));
 }
 
 void SetupTagDialog::closeEvent(QCloseEvent *event)

@@ -1,10 +1,11 @@
 #include "config/readerconfigdialog.h"
 
-#include "config/configfiles.h"
-#include "platform/latin1.h"
+#include "protocol/commands.h"
+#include "platform/configfiles.h"
+#include "protocol/latin1.h"
 #include "platform/textfile.h"
-#include "platform/twips.h"
-#include "platform/wrapbutton.h"
+#include "widgets/twips.h"
+#include "widgets/wrapbutton.h"
 #include "widgets/editablelist.h"
 #include "widgets/enterpresses.h"
 #include "widgets/fieldvalidator.h"
@@ -27,29 +28,30 @@ namespace zanto {
 
 namespace {
 
-// The captions the dialog shows, in file order; messages name fields the same way.
-constexpr std::array<const char *, ConfigFieldCount> Captions = {
-    "ReaderName", "Mode", "Baud Rate", "RS485 Port Mode", "Frequency", "Term Char(HEX)",
-    "Head Char(HEX)", "Fixed String Length", "Handshake(HEX)", "Heartbeat", "Tags to read for LON",
-    "Read Range",
-};
-
 QString caption(ConfigField field)
 {
-    return QLatin1String(Captions[static_cast<std::size_t>(field)]);
+    return QLatin1String(fieldCaption(field));
 }
 
-// Which of the mode-dependent fields each mode shows: exactly the fields its
-// configuration string carries.
-struct ModeVisibility {
-    const char *mode;
-    bool termChar, headChar, stringLength, heartbeat, handShake, tagsToRead;
+// Where each field's box stands in the grid of the large box: row, column and
+// how many columns it spans.
+struct FieldPlace {
+    ConfigField field;
+    int row, column, columns;
 };
-constexpr std::array<ModeVisibility, 4> ModeRule = {{
-    {"Standard", false, false, false, false, false, false},
-    {"Enhanced", true, false, true, false, false, false},
-    {"Track", true, true, true, false, true, true},
-    {"Universal", true, true, true, true, false, false},
+constexpr std::array<FieldPlace, ConfigFieldCount> FieldPlaces = {{
+    {ConfigField::Mode, 0, 0, 1},
+    {ConfigField::BaudRate, 0, 1, 1},
+    {ConfigField::TermChar, 0, 2, 1},
+    {ConfigField::HandShake, 0, 3, 1},
+    {ConfigField::ReaderName, 1, 0, 1},
+    {ConfigField::RS485Mode, 1, 1, 1},
+    {ConfigField::HeadChar, 1, 2, 1},
+    {ConfigField::Heartbeat, 1, 3, 1},
+    {ConfigField::StringLength, 2, 2, 1},
+    {ConfigField::TagsToRead, 2, 3, 1},
+    {ConfigField::Frequency, 3, 0, 3},
+    {ConfigField::ReadRange, 3, 3, 1},
 }};
 
 // Layout, in twips. The field boxes stand in a grid of four columns inside
@@ -145,38 +147,46 @@ void ReaderConfigDialog::buildControls()
         if (auto *combo = qobject_cast<QComboBox *>(control))
             connect(combo, &QComboBox::activated, this, &ReaderConfigDialog::markEdited);
     };
-    auto list = [&](ConfigField field, int row, int column, int columns, const QList<QByteArray> &entries,
-                    const char *start) {
-        auto *combo = new EditableList(fieldBox(field, row, column, columns));
-        for (const QByteArray &entry : entries)
-            combo->addItem(fromBytes(entry));
-        combo->setEditText(QLatin1String(start));
-        combo->lineEdit()->setCursorPosition(0);
-        combo->setValidator(new FieldValidator(combo->lineEdit()));
-        place(field, combo);
-        return combo;
-    };
-    auto text = [&](ConfigField field, int row, int column, int maxTyped, const char *start) {
-        // No setMaxLength: it would also cut texts that a reply or a file puts
-        // here, and those are taken whole. The validator limits typing only.
-        auto *edit = new QLineEdit(QLatin1String(start), fieldBox(field, row, column, 1));
-        edit->setValidator(new FieldValidator(edit, maxTyped));
-        place(field, edit);
-        return edit;
-    };
-
-    Mode = list(ConfigField::Mode, 0, 0, 1, modeEntries(), "Standard");
-    BaudRate = list(ConfigField::BaudRate, 0, 1, 1, baudRateEntries(), "9600");
-    TermChar = text(ConfigField::TermChar, 0, 2, 2, "0D");
-    HandShake = text(ConfigField::HandShake, 0, 3, 2, "48");
-    ReaderName = text(ConfigField::ReaderName, 1, 0, 5, "XXXXX");
-    RS485Mode = list(ConfigField::RS485Mode, 1, 1, 1, rs485ModeEntries(), "4-wire");
-    HeadChar = text(ConfigField::HeadChar, 1, 2, 2, "00");
-    Heartbeat = list(ConfigField::Heartbeat, 1, 3, 1, heartbeatEntries(), "No Heartbeat");
-    StringLength = list(ConfigField::StringLength, 2, 2, 1, stringLengthEntries(), "F5");
-    TagsToRead = list(ConfigField::TagsToRead, 2, 3, 1, tagsToReadEntries(), "Read Always");
-    Frequency = list(ConfigField::Frequency, 3, 0, 3, frequencyEntries(), "Frequency hopping default sub-bands");
-    ReadRange = list(ConfigField::ReadRange, 3, 3, 1, readRangeEntries(), "Range 4(100%)");
+    // Each field as the layout table gives it: a list where entries are
+    // offered, else a text box; its starting text; its typing limit.
+    for (const FieldPlace &where : FieldPlaces) {
+        const ConfigField field = where.field;
+        QGroupBox *box = fieldBox(field, where.row, where.column, where.columns);
+        const QString start = QLatin1String(fieldStartingText(field));
+        const QList<QByteArray> entries = fieldEntries(field);
+        QWidget *control = nullptr;
+        if (!entries.isEmpty()) {
+            auto *combo = new EditableList(box);
+            for (const QByteArray &entry : entries)
+                combo->addItem(fromBytes(entry));
+            combo->setEditText(start);
+            combo->lineEdit()->setCursorPosition(0);
+            combo->setValidator(new FieldValidator(combo->lineEdit(), fieldTypingLimit(field)));
+            control = combo;
+        } else {
+            // No setMaxLength: it would also cut texts that a reply or a file
+            // puts here, and those are taken whole. The validator limits
+            // typing only.
+            auto *edit = new QLineEdit(start, box);
+            edit->setValidator(new FieldValidator(edit, fieldTypingLimit(field)));
+            control = edit;
+        }
+        place(field, control);
+    }
+    const auto list = [this](ConfigField field) { return static_cast<EditableList *>(fieldControl(field)); };
+    const auto text = [this](ConfigField field) { return static_cast<QLineEdit *>(fieldControl(field)); };
+    Mode = list(ConfigField::Mode);
+    BaudRate = list(ConfigField::BaudRate);
+    TermChar = text(ConfigField::TermChar);
+    HandShake = text(ConfigField::HandShake);
+    ReaderName = text(ConfigField::ReaderName);
+    RS485Mode = list(ConfigField::RS485Mode);
+    HeadChar = text(ConfigField::HeadChar);
+    Heartbeat = list(ConfigField::Heartbeat);
+    StringLength = list(ConfigField::StringLength);
+    TagsToRead = list(ConfigField::TagsToRead);
+    Frequency = list(ConfigField::Frequency);
+    ReadRange = list(ConfigField::ReadRange);
 
     // The rule follows a pick from the list (by the mouse or the arrow keys)
     // only; typing a mode name is not meant to apply it.
@@ -348,26 +358,24 @@ std::optional<ConfigFields> ReaderConfigDialog::eightBitFields(const QString &re
 
 void ReaderConfigDialog::Mode_Click()
 {
-    const QString mode = Mode->currentText();
-    for (const ModeVisibility &row : ModeRule) {
-        if (mode != QLatin1String(row.mode))
-            continue;
-        TermChar->setVisible(row.termChar);
-        HeadChar->setVisible(row.headChar);
-        StringLength->setVisible(row.stringLength);
-        Heartbeat->setVisible(row.heartbeat);
-        HandShake->setVisible(row.handShake);
-        TagsToRead->setVisible(row.tagsToRead);
+    // A field is shown exactly when the mode's configuration string carries
+    // it; a text that names no mode leaves every field as it is.
+    const std::optional<QByteArray> name = toBytes(Mode->currentText());
+    const std::optional<ReaderMode> mode = name ? modeFromName(*name) : std::nullopt;
+    if (!mode)
         return;
+    for (int k = 0; k < ConfigFieldCount; ++k) {
+        const auto field = static_cast<ConfigField>(k);
+        if (isModeDependent(field))
+            fieldControl(field)->setVisible(modeCarries(*mode, field));
     }
-    // Any other text leaves the fields as they are.
 }
 
 // ---- the exchange with the reader ----------------------------------------------------
 
 void ReaderConfigDialog::ReadConfig_Click()
 {
-    m_request = m_send(configReadRequest(), LinkRule::TcpFirst) ? Request::Pending : Request::NotSent;
+    m_request = m_send(configReadRequest(), commandRule(ReaderCommand::ReadConfig)) ? Request::Pending : Request::NotSent;
     showSource();
 }
 
@@ -411,7 +419,7 @@ void ReaderConfigDialog::SendConfig_Click()
         showProblem(tr("Not sent: the configuration string is longer than 99 characters"));
         return;
     }
-    m_send(*command, LinkRule::SerialFirst);
+    m_send(*command, commandRule(ReaderCommand::ConfigWrite));
 }
 
 // ---- configuration files -----------------------------------------------------------

@@ -3,7 +3,7 @@
 #include "link/sendtoreader.h"
 #include "protocol/configstring.h"
 
-#include "platform/keepingdialog.h"
+#include "widgets/keepingdialog.h"
 #include "widgets/editablelist.h"
 
 #include <QDialog>

@@ -1,8 +1,8 @@
 #include "ethernet/ethernetsettingsdialog.h"
 
-#include "platform/latin1.h"
-#include "platform/textfile.h"
-#include "platform/twips.h"
+#include "protocol/commands.h"
+#include "protocol/latin1.h"
+#include "widgets/twips.h"
 #include "widgets/enterpresses.h"
 
 #include <QDir>
@@ -14,9 +14,8 @@
 namespace zanto {
 
 EthernetSettingsDialog::EthernetSettingsDialog(SendFunction send, QWidget *parent)
-    : KeepingDialog(parent)
+    : SettingsFileDialog(QStringLiteral("settings2.ini"), 3, parent)
     , m_send(std::move(send))
-    , m_directory(QDir::currentPath())
 {
     setObjectName(QStringLiteral("EthernetSettings"));
     setWindowTitle(QStringLiteral("Ethernet Settings"));
@@ -55,11 +54,7 @@ EthernetSettingsDialog::EthernetSettingsDialog(SendFunction send, QWidget *paren
     Text1->setPalette(help);
     placeTwips(Text1, 360, 2280, 3735, 975);
 
-    FileStatus = new QLabel(this);
-    FileStatus->setObjectName(QStringLiteral("FileStatus"));
-    FileStatus->setStyleSheet(QStringLiteral("color: #a00000;"));
     placeTwips(FileStatus, 120, 3360, 4275, 375);
-    FileStatus->hide();
 
     connect(Command1, &QPushButton::clicked, this, &EthernetSettingsDialog::Command1_Click);
     connect(Reboot, &QPushButton::clicked, this, &EthernetSettingsDialog::Reboot_Click);
@@ -74,67 +69,29 @@ QString EthernetSettingsDialog::helpText()
                           "Default IP address is 192.168.0.2 with subnet mask 155.155.155.0\r\n");
 }
 
-QString EthernetSettingsDialog::settingsPath() const
-{
-    return QDir(m_directory).filePath(QStringLiteral("settings2.ini"));
-}
-
-QString EthernetSettingsDialog::fileProblem() const
-{
-    return FileStatus->text();
-}
-
-void EthernetSettingsDialog::reportProblem(const QString &problem)
-{
-    FileStatus->setText(problem);
-    FileStatus->setToolTip(problem);
-    FileStatus->setVisible(!problem.isEmpty());
-}
-
 void EthernetSettingsDialog::Command1_Click()
 {
-    m_send(QByteArrayLiteral("IP"), LinkRule::BothLinks);
+    m_send(commandText(ReaderCommand::ReadEthernet), commandRule(ReaderCommand::ReadEthernet));
 }
 
 void EthernetSettingsDialog::Reboot_Click()
 {
-    m_send(QByteArrayLiteral("RESET"), LinkRule::BothLinks);
+    m_send(commandText(ReaderCommand::Reboot), commandRule(ReaderCommand::Reboot));
 }
 
 void EthernetSettingsDialog::LoadEthernetSettings()
 {
-    const QString path = settingsPath();
-    QString problem = createIfMissing(path);
-    if (problem.isEmpty()) {
-        const FileLines file = readLineFile(path, {3, 64 * 1024, 1024 * 1024, true});
-        problem = file.problem;
-        QLineEdit *const fields[] = {IPAddress, SubnetMask, Gateway};
-        for (int k = 0; k < file.lines.size() && k < 3; ++k)
-            fields[k]->setText(fromBytes(file.lines[k]));
-    }
-    m_loadProblem = problem;
-    reportProblem(problem);
+    const QList<QByteArray> lines = loadLines();
+    QLineEdit *const fields[] = {IPAddress, SubnetMask, Gateway};
+    for (qsizetype k = 0; k < lines.size(); ++k)
+        fields[k]->setText(fromBytes(lines[k]));
 }
 
 QString EthernetSettingsDialog::SaveEthernetSettings()
 {
-    // Nothing here can be edited: a file that could not be read would only be
-    // overwritten with the start texts.
-    if (!m_loadProblem.isEmpty())
-        return {};
-    QList<QByteArray> lines;
-    for (const QLineEdit *field : {IPAddress, SubnetMask, Gateway}) {
-        const auto bytes = toBytes(field->text());
-        if (!bytes) {
-            const QString problem = tr("settings2.ini not written: %1 holds a character outside 8 bits").arg(field->objectName());
-            reportProblem(problem);
-            return problem;
-        }
-        lines.append(*bytes);
-    }
-    const QString problem = writeLineFile(settingsPath(), lines);
-    reportProblem(problem);
-    return problem;
+    // Nothing here is edited on screen, so a file that could not be read is
+    // never overwritten with the start texts.
+    return saveValues({IPAddress->text(), SubnetMask->text(), Gateway->text()});
 }
 
 } // namespace zanto

@@ -2,7 +2,7 @@
 
 #include "link/sendtoreader.h"
 
-#include "platform/keepingdialog.h"
+#include "widgets/settingsfiledialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -14,15 +14,13 @@ namespace zanto {
 // "Ethernet Settings": asks the reader for its Ethernet parameters ("IP") and
 // reboots it ("RESET"), both on every open link. Three address texts that are
 // never shown live in settings2.ini (read on creation, written on close).
-class EthernetSettingsDialog : public KeepingDialog
+class EthernetSettingsDialog : public SettingsFileDialog
 {
     Q_OBJECT
 public:
     explicit EthernetSettingsDialog(SendFunction send, QWidget *parent = nullptr);
 
     static QString helpText();
-    QString settingsPath() const;
-    QString fileProblem() const;
 
     void Command1_Click();
     void Reboot_Click();
@@ -38,19 +36,14 @@ public:
     QLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;
-    QLabel *FileStatus;
 
 protected:
     QString saveOnClose() override { return SaveEthernetSettings(); }
-    void showCloseProblem(const QString &text) override { reportProblem(text); }
 
 private:
     void LoadEthernetSettings();
-    void reportProblem(const QString &problem);
 
     SendFunction m_send;
-    QString m_directory;
-    QString m_loadProblem;
 };
 
 } // namespace zanto

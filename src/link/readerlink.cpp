@@ -2,31 +2,32 @@
 
 namespace zanto {
 
-ReaderLink::ReaderLink(std::function<LinkParams()> params, ReceiveSink *sink, QObject *parent)
+ReaderLink::ReaderLink(std::function<LinkParameters()> parameters, ReceiveSink *sink, QObject *parent)
     : QObject(parent)
-    , m_params(std::move(params))
+    , m_parameters(std::move(parameters))
     , m_sink(sink)
 {
-    connect(&MSComm1, &SerialPort::onComm, this, &ReaderLink::MSComm1_OnComm);
-    connect(&MSComm1, &SerialPort::lost, this, [this](const QString &) {
-        Q_EMIT status(tr("Comm %1 lost").arg(m_serialPortText));
+    connect(&serial, &SerialPort::onComm, this, &ReaderLink::serialData);
+    connect(&serial, &SerialPort::lost, this, [this](const QString &why) {
+        Q_EMIT status(tr("Comm %1 lost").arg(m_serialPortText), why);
     });
-    connect(&Winsock1, &TcpClient::dataArrival, this, &ReaderLink::Winsock1_DataArrival);
-    connect(&Winsock1, &TcpClient::connected, this, &ReaderLink::Winsock1_Connect);
-    connect(&Winsock1, &TcpClient::closed, this, &ReaderLink::Winsock1_Close);
-    connect(&Winsock1, &TcpClient::error, this, &ReaderLink::Winsock1_Error);
+    connect(&tcp, &TcpClient::dataArrival, this, &ReaderLink::tcpData);
+    connect(&tcp, &TcpClient::connected, this, &ReaderLink::tcpConnectedEvent);
+    connect(&tcp, &TcpClient::closed, this, &ReaderLink::tcpClosedByReader);
+    connect(&tcp, &TcpClient::error, this, &ReaderLink::tcpError);
 }
 
 bool ReaderLink::openLink()
 {
-    const LinkParams p = m_params();
-    if (!p.isTcp()) {
+    const LinkParameters p = m_parameters();
+    if (!p.tcp) {
         // Every failure, a baud rate the port cannot use included, leaves the
-        // port closed and says the port is not available.
-        if (!MSComm1.setSettings(p.baudText + QLatin1String(",n,8,1")) || !MSComm1.open(p.portText)) {
-            QString why = MSComm1.errorString();
-            if (!MSComm1.accessHint().isEmpty())
-                why += QLatin1Char('\n') + MSComm1.accessHint();
+        // port as it was and says the port is not available; the reason goes
+        // with it.
+        if (!p.baud || !serial.open(p.portText, *p.baud)) {
+            QString why = p.baud ? serial.errorString() : tr("Baud rate \"%1\" is not usable").arg(p.baudText);
+            if (p.baud && !serial.accessHint().isEmpty())
+                why += QLatin1Char('\n') + serial.accessHint();
             Q_EMIT status(QLatin1String("Comm ") + p.portText + QLatin1String(" not available"), why);
             return false;
         }
@@ -35,33 +36,30 @@ bool ReaderLink::openLink()
         return true;
     }
 
-    bool isNumber = false;
-    const int port = p.portNumber.toInt(&isNumber);
-    if (!isNumber || port < 1 || port > 65535) {
-        Q_EMIT status(tr("Port number \"%1\" is not a TCP port (1 to 65535)").arg(p.portNumber));
+    if (!p.tcpPort) {
+        Q_EMIT status(tr("Port number \"%1\" is not a TCP port (1 to 65535)").arg(p.tcpPortText));
         return false;
     }
     QString before;
-    if (Winsock1.state() != TcpClient::Closed) {
+    if (tcp.state() != TcpClient::Closed) {
         // A socket left over from an earlier attempt (closed by the reader, or
         // failed) must be closed before it can connect again.
-        Winsock1.close();
+        tcp.close();
         before = tr("Previous connection closed. ");
     }
-    Winsock1.setRemoteHost(p.ipAddress);
-    Winsock1.setRemotePort(quint16(port));
-    Winsock1.connectToReader();
-    Q_EMIT status(before + QLatin1String("Attempting to connect ") + p.ipAddress + QLatin1String(" Port ") + p.portNumber);
+    tcp.setRemoteHost(p.host);
+    tcp.setRemotePort(*p.tcpPort);
+    tcp.connectToReader();
+    Q_EMIT status(before + QLatin1String("Attempting to connect ") + p.host + QLatin1String(" Port ") + p.tcpPortText);
     return true;
 }
 
 void ReaderLink::closeLink()
 {
-    const LinkParams p = m_params();
-    if (!p.isTcp())
-        MSComm1.close();
+    if (!m_parameters().tcp)
+        serial.close();
     else
-        Winsock1.close();
+        tcp.close();
     Q_EMIT status(QString());
 }
 
@@ -71,16 +69,16 @@ bool ReaderLink::send(const QByteArray &text, LinkRule rule)
     const LinkChoice choice = chooseLinks(rule, tcpConnected(), serialOpen());
     bool sent = false;
     if (choice.tcp) {
-        if (Winsock1.sendData(frame))
+        if (tcp.sendData(frame))
             sent = true;
         else
-            Q_EMIT status(Winsock1.errorString());
+            Q_EMIT status(tcp.errorString());
     }
     if (choice.serial) {
-        if (MSComm1.output(frame))
+        if (serial.output(frame))
             sent = true;
         else
-            Q_EMIT status(MSComm1.errorString());
+            Q_EMIT status(serial.errorString());
     }
     return sent;
 }
@@ -104,28 +102,28 @@ template <typename Read> void ReaderLink::drain(Read read)
     }
 }
 
-void ReaderLink::MSComm1_OnComm()
+void ReaderLink::serialData()
 {
-    drain([this](char *buffer, qint64 max) { return MSComm1.input(buffer, max); });
+    drain([this](char *buffer, qint64 max) { return serial.input(buffer, max); });
 }
 
-void ReaderLink::Winsock1_DataArrival()
+void ReaderLink::tcpData()
 {
-    drain([this](char *buffer, qint64 max) { return Winsock1.getData(buffer, max); });
+    drain([this](char *buffer, qint64 max) { return tcp.getData(buffer, max); });
 }
 
-void ReaderLink::Winsock1_Connect()
+void ReaderLink::tcpConnectedEvent()
 {
-    const LinkParams p = m_params();
-    Q_EMIT status(QLatin1String("Connected to ") + p.ipAddress + QLatin1String(" Port ") + p.portNumber);
+    const LinkParameters p = m_parameters();
+    Q_EMIT status(QLatin1String("Connected to ") + p.host + QLatin1String(" Port ") + p.tcpPortText);
 }
 
-void ReaderLink::Winsock1_Close()
+void ReaderLink::tcpClosedByReader()
 {
     Q_EMIT status(QStringLiteral("Closed"));
 }
 
-void ReaderLink::Winsock1_Error(const QString &description)
+void ReaderLink::tcpError(const QString &description)
 {
     Q_EMIT status(description);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/linkparameters.h"
 #include "link/receivesink.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -10,25 +11,17 @@
 
 namespace zanto {
 
-// The link parameters as the Port Settings dialog shows them at this moment.
-struct LinkParams {
-    QString portText;   // "TCP/IP" or a serial port
-    QString baudText;
-    QString ipAddress;
-    QString portNumber;
-    bool isTcp() const { return portText == QLatin1String("TCP/IP"); }
-};
-
 // The reader link: the serial port and the TCP client, opening and closing them
 // as the connect button asks, the one send operation under the link rules, and
-// every byte received on either link handed on through received(). Status texts
-// go out through status().
+// every byte received on either link written into the receive sink. Status
+// texts go out through status().
 class ReaderLink : public QObject
 {
     Q_OBJECT
 public:
-    // Everything received on either link goes into the sink.
-    ReaderLink(std::function<LinkParams()> params, ReceiveSink *sink, QObject *parent = nullptr);
+    // The parameters are asked for afresh whenever they are needed: at open,
+    // at close and at each socket event. Everything received goes into the sink.
+    ReaderLink(std::function<LinkParameters()> parameters, ReceiveSink *sink, QObject *parent = nullptr);
 
     // Opens the link the parameters select. True when the connect button should
     // now read "Disconnect".
@@ -40,11 +33,11 @@ public:
     // at least one link; a link that refused it has said why through status().
     bool send(const QByteArray &text, LinkRule rule);
 
-    bool tcpConnected() const { return Winsock1.state() == TcpClient::Connected; }
-    bool serialOpen() const { return MSComm1.portOpen(); }
+    bool tcpConnected() const { return tcp.state() == TcpClient::Connected; }
+    bool serialOpen() const { return serial.portOpen(); }
 
-    SerialPort MSComm1;
-    TcpClient Winsock1;
+    SerialPort serial;
+    TcpClient tcp;
 
     // Largest piece handed on at once; a huge arrival becomes several pieces.
     static constexpr qsizetype ReadChunk = 256 * 1024;
@@ -58,15 +51,15 @@ Q_SIGNALS:
     void received(const QByteArray &bytes);
 
 private:
-    void MSComm1_OnComm();
-    void Winsock1_DataArrival();
-    void Winsock1_Connect();
-    void Winsock1_Close();
-    void Winsock1_Error(const QString &description);
+    void serialData();
+    void tcpData();
+    void tcpConnectedEvent();
+    void tcpClosedByReader();
+    void tcpError(const QString &description);
 
     template <typename Read> void drain(Read read);
 
-    std::function<LinkParams()> m_params;
+    std::function<LinkParameters()> m_parameters;
     ReceiveSink *m_sink;
     QString m_serialPortText;
 };

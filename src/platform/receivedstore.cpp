@@ -88,8 +88,47 @@ void ReceivedStore::giveBack(Chunk &&chunk)
         m_spare.push_back(std::move(chunk));
 }
 
+char *ReceivedStore::openRowSpace(qsizetype maxRow, qsizetype *room)
+{
+    // A new row starts where all of it fits, so it never has to move.
+    if (m_openSize == 0 && (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < maxRow))
+        m_chunks.push_back(takeChunk(maxRow));
+    Chunk &chunk = m_chunks.back();
+    *room = qMin(maxRow, chunk.capacity - chunk.used) - m_openSize;
+    return chunk.data + chunk.used + m_openSize;
+}
+
+void ReceivedStore::grow(qsizetype n)
+{
+    m_openSize += n;
+}
+
+QByteArrayView ReceivedStore::openRow() const
+{
+    if (m_openSize == 0)
+        return {};
+    const Chunk &chunk = m_chunks.back();
+    return QByteArrayView(chunk.data + chunk.used, m_openSize);
+}
+
+void ReceivedStore::closeRow(qint64 arrivalMs)
+{
+    if (m_openSize == 0)
+        return;
+    Chunk &chunk = m_chunks.back();
+    const auto seq = quint32(m_firstChunkSeq + m_chunks.size() - 1);
+    m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(m_openSize), arrivalMs});
+    chunk.used += m_openSize;
+    m_bytes += quint64(m_openSize);
+    m_openSize = 0;
+}
+
 void ReceivedStore::append(const char *data, qsizetype size, qint64 arrivalMs)
 {
+    // A row handed over whole goes behind the open row's bytes, which would be
+    // overwritten otherwise; the two never meet in the tool, which appends
+    // whole rows only where no burst is gathered.
+    Q_ASSERT(m_openSize == 0);
     if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < size)
         m_chunks.push_back(takeChunk(size));
     Chunk &chunk = m_chunks.back();
@@ -124,6 +163,9 @@ void ReceivedStore::dropFront(qsizetype n)
 void ReceivedStore::dropBack(qsizetype n)
 {
     n = qMin(n, rowCount());
+    if (n <= 0)
+        return;
+    const qsizetype usedBefore = m_chunks.back().used;
     for (qsizetype i = 0; i < n; ++i) {
         const Entry e = m_rows.back();
         m_rows.pop_back();
@@ -132,6 +174,10 @@ void ReceivedStore::dropBack(qsizetype n)
         if (e.chunk == m_firstChunkSeq + m_chunks.size() - 1)
             chunk.used = e.offset; // the space can be filled again
     }
+    // The open row follows the last row down.
+    Chunk &last = m_chunks.back();
+    if (m_openSize > 0 && last.used != usedBefore)
+        std::memmove(last.data + last.used, last.data + usedBefore, size_t(m_openSize));
     if (m_rows.empty())
         clear();
 }
@@ -140,11 +186,21 @@ void ReceivedStore::clear()
 {
     m_rows.clear();
     m_rows.shrink_to_fit();
-    m_firstChunkSeq += quint32(m_chunks.size());
-    for (Chunk &chunk : m_chunks)
-        giveBack(std::move(chunk));
-    m_chunks.clear();
     m_bytes = 0;
+    // The open row stays where it is, in the last chunk; every other chunk goes.
+    const size_t keep = m_openSize > 0 ? 1 : 0;
+    while (m_chunks.size() > keep) {
+        giveBack(std::move(m_chunks.front()));
+        m_chunks.pop_front();
+        ++m_firstChunkSeq;
+    }
+    if (keep == 0)
+        return;
+    // Nothing before the open row is wanted any more: it moves to the chunk's
+    // start, so the chunk's space is all free again.
+    Chunk &chunk = m_chunks.back();
+    std::memmove(chunk.data, chunk.data + chunk.used, size_t(m_openSize));
+    chunk.used = 0;
 }
 
 void ReceivedStore::freeUnusedChunks()
@@ -153,6 +209,7 @@ void ReceivedStore::freeUnusedChunks()
         clear();
         return;
     }
+    // The last chunk may hold the open row's bytes: it always stays.
     const quint32 firstInUse = m_rows.front().chunk;
     while (m_firstChunkSeq < firstInUse && !m_chunks.empty()) {
         giveBack(std::move(m_chunks.front()));
@@ -163,9 +220,11 @@ void ReceivedStore::freeUnusedChunks()
 
 qsizetype ReceivedStore::rowsOverBudget(quint64 budget) const
 {
+    // The newest row stays whatever the budget: it is the burst just shown
+    // (and just decoded).
     quint64 bytes = m_bytes;
     qsizetype n = 0;
-    while (bytes > budget && n < rowCount()) {
+    while (bytes > budget && n < rowCount() - 1) {
         bytes -= m_rows[size_t(n)].size;
         ++n;
     }

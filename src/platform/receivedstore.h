@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QtGlobal>
 #include <deque>
 #include <memory>
@@ -11,6 +12,11 @@ namespace zanto {
 // chunks, with a small index entry per row (where, how long, when its first byte
 // arrived). Rows leave from the front only, so a chunk is freed as soon as its
 // last row is gone. The per-row cost beyond the bytes is one index entry.
+//
+// Behind the rows there is the open row: the burst being gathered, which the
+// links read into in place (openRowSpace(), grow()) and which becomes a row,
+// without being copied again, when the burst ends (closeRow()). It is no row
+// until then: nothing that removes rows touches it.
 class ReceivedStore
 {
 public:
@@ -23,6 +29,15 @@ public:
 
     static constexpr qsizetype ChunkSize = 4 * 1024 * 1024;
 
+    // Space for at least one more byte of the open row, `*room` bytes in all,
+    // so that the row can grow to `maxRow` bytes in one piece.
+    char *openRowSpace(qsizetype maxRow, qsizetype *room);
+    // n bytes were written at the space openRowSpace() gave.
+    void grow(qsizetype n);
+    QByteArrayView openRow() const;
+    // The open row becomes the last row (an empty one is dropped).
+    void closeRow(qint64 arrivalMs);
+
     void append(const char *data, qsizetype size, qint64 arrivalMs);
     void append(const QByteArray &bytes, qint64 arrivalMs) { append(bytes.constData(), bytes.size(), arrivalMs); }
     qsizetype rowCount() const { return qsizetype(m_rows.size()); }
@@ -33,7 +48,8 @@ public:
     void clear();
     // Bytes held by the rows.
     quint64 bytes() const { return m_bytes; }
-    // Rows to drop from the front so that the rows' bytes fit the budget.
+    // Rows to drop from the front so that the rows' bytes fit the budget; the
+    // newest row always stays.
     qsizetype rowsOverBudget(quint64 budget) const;
     // Memory held beyond the rows' own bytes (index and unused chunk space),
     // not counting the few spare chunks kept for reuse.
@@ -71,6 +87,7 @@ private:
     std::deque<Chunk> m_spare;
     quint32 m_firstChunkSeq = 0;
     quint64 m_bytes = 0;
+    qsizetype m_openSize = 0; // bytes of the open row, at the end of the last chunk
 };
 
 } // namespace zanto

@@ -48,60 +48,10 @@ QString SerialPort::deviceForPortText(const QString &portText)
     return {};
 }
 
-bool SerialPort::setSettings(const QString &settings)
-{
-    m_settingsValid = false;
-    m_hint.clear();
-    const QStringList parts = settings.split(QLatin1Char(','));
-    if (parts.size() != 4) {
-        m_error = tr("Settings \"%1\" are not baud,parity,data,stop").arg(settings);
-        return false;
-    }
-    bool ok = false;
-    const qint64 baud = parts[0].toLongLong(&ok);
-    if (!ok || baud <= 0 || baud > 100000000 || parts[0] != parts[0].trimmed()) {
-        m_error = tr("Baud rate \"%1\" is not usable").arg(parts[0]);
-        return false;
-    }
-    static const struct { QChar c; QSerialPort::Parity p; } parities[] = {
-        {QLatin1Char('n'), QSerialPort::NoParity},   {QLatin1Char('e'), QSerialPort::EvenParity},
-        {QLatin1Char('o'), QSerialPort::OddParity},  {QLatin1Char('m'), QSerialPort::MarkParity},
-        {QLatin1Char('s'), QSerialPort::SpaceParity},
-    };
-    bool parityOk = false;
-    if (parts[1].size() == 1) {
-        for (const auto &row : parities) {
-            if (row.c == parts[1].at(0).toLower()) {
-                m_parity = row.p;
-                parityOk = true;
-            }
-        }
-    }
-    const int data = parts[2].toInt(&ok);
-    if (!parityOk || !ok || data < 5 || data > 8) {
-        m_error = tr("Settings \"%1\" are not usable").arg(settings);
-        return false;
-    }
-    m_dataBits = static_cast<QSerialPort::DataBits>(data);
-    if (parts[3] == QLatin1String("1"))
-        m_stopBits = QSerialPort::OneStop;
-    else if (parts[3] == QLatin1String("1.5"))
-        m_stopBits = QSerialPort::OneAndHalfStop;
-    else if (parts[3] == QLatin1String("2"))
-        m_stopBits = QSerialPort::TwoStop;
-    else {
-        m_error = tr("Settings \"%1\" are not usable").arg(settings);
-        return false;
-    }
-    m_baud = static_cast<qint32>(baud);
-    m_settingsValid = true;
-    return true;
-}
-
 bool SerialPort::configure(QSerialPort &port) const
 {
-    return port.setBaudRate(m_baud) && port.setParity(m_parity) && port.setDataBits(m_dataBits)
-        && port.setStopBits(m_stopBits) && port.setFlowControl(QSerialPort::NoFlowControl);
+    return port.setBaudRate(m_baud) && port.setParity(QSerialPort::NoParity) && port.setDataBits(QSerialPort::Data8)
+        && port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
 QString SerialPort::openDevice() const
@@ -109,11 +59,10 @@ QString SerialPort::openDevice() const
     return portOpen() ? m_device : QString();
 }
 
-bool SerialPort::open(const QString &portText)
+bool SerialPort::open(const QString &portText, qint32 baud)
 {
     m_hint.clear();
-    if (!m_settingsValid)
-        return false;
+    m_baud = baud;
     const QString device = deviceForPortText(portText);
     if (device.isEmpty()) {
         m_error = tr("\"%1\" names no serial port").arg(portText);

@@ -9,8 +9,8 @@
 
 namespace zanto {
 
-// The reader's serial link. The settings string ("9600,n,8,1") and the port text
-// are applied before the port opens; received bytes are announced by onComm()
+// The reader's serial link. The baud rate (with 8 data bits, no parity, one
+// stop bit) is applied before the port opens; received bytes are announced by onComm()
 // and taken with input() in bounded chunks; a read or resource error (adapter
 // unplugged, far end of a pty closed) closes the port at once and is reported
 // once by lost().
@@ -25,13 +25,11 @@ public:
     // device, a device path is taken as it stands; anything else names none.
     static QString deviceForPortText(const QString &portText);
 
-    // Parses and keeps "baud,parity,data,stop"; false when it is not usable.
-    bool setSettings(const QString &settings);
-    // Opens the device the port text names with the kept settings. On failure
-    // errorString() says why, and a port that was open before stays open and
-    // working; on success the new port replaces it. The port already open is
-    // only given the new settings.
-    bool open(const QString &portText);
+    // Opens the device the port text names at the baud rate, 8 data bits, no
+    // parity, one stop bit. On failure errorString() says why, and a port that
+    // was open before stays open and working; on success the new port replaces
+    // it. The port already open is only given the new rate.
+    bool open(const QString &portText, qint32 baud);
     // What a user can do about the last failed open, when there is something
     // (on Linux: the group that gives access to the device); else empty.
     QString accessHint() const { return m_hint; }
@@ -66,11 +64,7 @@ private:
 
     std::unique_ptr<QSerialPort> m_port;
     QString m_device;
-    bool m_settingsValid = false;
     qint32 m_baud = 9600;
-    QSerialPort::Parity m_parity = QSerialPort::NoParity;
-    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     QString m_error;
     QString m_hint;
 };

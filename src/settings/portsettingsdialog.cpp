@@ -1,13 +1,11 @@
 #include "settings/portsettingsdialog.h"
 
-#include "platform/latin1.h"
-#include "platform/textfile.h"
-#include "platform/twips.h"
+#include "protocol/latin1.h"
+#include "widgets/twips.h"
 #include "widgets/editablelist.h"
 #include "widgets/fieldvalidator.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,8 +14,7 @@
 namespace zanto {
 
 PortSettingsDialog::PortSettingsDialog(QWidget *parent)
-    : KeepingDialog(parent)
-    , m_directory(QDir::currentPath())
+    : SettingsFileDialog(QStringLiteral("settings1.ini"), 4, parent)
 {
     setObjectName(QStringLiteral("PortSet"));
     setWindowTitle(QStringLiteral("Port Settings"));
@@ -69,20 +66,15 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     placeTwips(File1, 1440, 2160, 1695, 480);
     File1->hide();
 
-    FileStatus = new QLabel(this);
-    FileStatus->setObjectName(QStringLiteral("FileStatus"));
-    FileStatus->setWordWrap(false);
     placeTwips(FileStatus, 120, 2400, 3735, 450);
-    FileStatus->setStyleSheet(QStringLiteral("color: #a00000;"));
-    FileStatus->hide();
 
     // What is typed here ends up in settings1.ini, one value a line.
     for (QLineEdit *edit : {Combo5->lineEdit(), Combo1->lineEdit(), IPAddress, PortNumber}) {
         edit->setValidator(new FieldValidator(edit));
-        connect(edit, &QLineEdit::textEdited, this, [this] { m_changedByUser = true; });
+        connect(edit, &QLineEdit::textEdited, this, &PortSettingsDialog::markChangedByUser);
     }
     for (QComboBox *list : {static_cast<QComboBox *>(Combo5), static_cast<QComboBox *>(Combo1)})
-        connect(list, &QComboBox::activated, this, [this] { m_changedByUser = true; });
+        connect(list, &QComboBox::activated, this, &PortSettingsDialog::markChangedByUser);
 
     setTabOrder(Combo5, Combo1);
     setTabOrder(Combo1, IPAddress);
@@ -91,36 +83,14 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     Form_Load();
 }
 
-QString PortSettingsDialog::settingsPath() const
-{
-    return QDir(m_directory).filePath(QStringLiteral("settings1.ini"));
-}
-
-QString PortSettingsDialog::fileProblem() const
-{
-    return FileStatus->isVisible() || !FileStatus->text().isEmpty() ? FileStatus->text() : QString();
-}
-
-void PortSettingsDialog::reportProblem(const QString &problem)
-{
-    FileStatus->setText(problem);
-    FileStatus->setToolTip(problem);
-    FileStatus->setVisible(!problem.isEmpty());
-}
-
 void PortSettingsDialog::Form_Load()
 {
-    const QString path = settingsPath();
-    QString problem = createIfMissing(path);
-    if (problem.isEmpty()) {
-        FileLines file = readLineFile(path, {4, 64 * 1024, 1024 * 1024, true});
-        problem = file.problem;
-        const QList<QByteArray> &lines = file.lines;
-        m_savedPort = fromBytes(lines.value(0));
-        m_savedIPAddress = fromBytes(lines.value(1));
-        m_savedBaud = fromBytes(lines.value(2));
-        m_savedTcpPort = fromBytes(lines.value(3));
-    }
+    const QList<QByteArray> lines = loadLines();
+    m_savedPort = fromBytes(lines.value(0));
+    m_savedIPAddress = fromBytes(lines.value(1));
+    m_savedBaud = fromBytes(lines.value(2));
+    m_savedTcpPort = fromBytes(lines.value(3));
+    // In this order; an empty or missing value leaves the start text.
     if (!m_savedPort.isEmpty())
         Combo5->setEditText(m_savedPort);
     if (!m_savedIPAddress.isEmpty())
@@ -129,34 +99,16 @@ void PortSettingsDialog::Form_Load()
         PortNumber->setText(m_savedTcpPort);
     if (!m_savedBaud.isEmpty())
         Combo1->setEditText(m_savedBaud);
-    m_loadProblem = problem;
-    reportProblem(problem);
 }
 
 QString PortSettingsDialog::Form_Unload()
 {
-    // A file that could not be read is not overwritten with the start texts
-    // the dialog fell back on; only values the user set replace it.
-    if (!m_loadProblem.isEmpty() && !m_changedByUser)
-        return {};
     m_savedPort = Combo5->currentText();
     m_savedIPAddress = IPAddress->text();
     m_savedTcpPort = PortNumber->text();
     m_savedBaud = Combo1->currentText();
-    const QList<QString> values{m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort};
-    QList<QByteArray> lines;
-    for (const QString &value : values) {
-        const auto bytes = toBytes(value);
-        if (!bytes) {
-            const QString problem = tr("settings1.ini not written: \"%1\" holds a character outside 8 bits").arg(value);
-            reportProblem(problem);
-            return problem;
-        }
-        lines.append(*bytes);
-    }
-    const QString problem = writeLineFile(settingsPath(), lines);
-    reportProblem(problem);
-    return problem;
+    // The file's order: the baud rate before the TCP port.
+    return saveValues({m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort});
 }
 
 } // namespace zanto

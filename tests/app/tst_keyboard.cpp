@@ -3,7 +3,7 @@
 // text, Escape, Enter, Tab and the menus; and what arrives stays readable.
 #include "app/mainwindow.h"
 #include "config/readerconfigdialog.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "support/harness.h"
 #include "support/testdir.h"
 
@@ -463,7 +463,7 @@ void TestKeyboard::statusLineTellsItAll()
     // A port held by another program: busy, said in the tooltip only.
     PtyPair pty;
     SerialPort other;
-    QVERIFY(other.setSettings("9600,n,8,1") && other.open(pty.linkPath()));
+    QVERIFY(other.open(pty.linkPath(), 9600));
     selectSerial(tool.w, pty.linkPath());
     tool.w.Command1->click();
     QCOMPARE(tool.w.Connect_Error->text(), "Comm " + pty.linkPath() + " not available");

@@ -1,8 +1,8 @@
 // The main window, the Port Settings dialog with settings1.ini, and opening and
 // closing the reader link with its status line.
 #include "app/mainwindow.h"
-#include "platform/receivedgrid.h"
-#include "platform/twips.h"
+#include "widgets/receivedgrid.h"
+#include "widgets/twips.h"
 #include "settings/portsettingsdialog.h"
 #include "support/harness.h"
 #include "support/testdir.h"
@@ -295,7 +295,7 @@ void TestMainWindow::tcpPortNumberNotANumber()
     w.Command1_Click();
     QVERIFY(w.Connect_Error->text().contains(QLatin1String("10k")));
     QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-    QCOMPARE(w.link()->Winsock1.state(), int(TcpClient::Closed));
+    QCOMPARE(w.link()->tcp.state(), int(TcpClient::Closed));
 }
 
 void TestMainWindow::switchingSelectionLeavesFirstLinkOpen()

@@ -1,8 +1,8 @@
 // Sending under the link rules, and the receive pipeline: bursts, rows,
 // counters and the scroll rule.
 #include "app/mainwindow.h"
-#include "app/receivepipeline.h"
-#include "platform/receivedgrid.h"
+#include "link/receivepipeline.h"
+#include "widgets/receivedgrid.h"
 #include "support/harness.h"
 #include "support/testdir.h"
 
@@ -331,17 +331,17 @@ void TestReceive::longStreamIsCutIntoFullRows()
 {
     Rig rig;
     QVERIFY(rig.open(Links::Tcp));
-    QByteArray stream(2 * ReceivePipeline::MaxBurstBytes + 10, 'x');
+    QByteArray stream(2 * 32767 + 10, 'x');
     stream[0] = '0'; // a byte of each row's start is checked below
-    stream[ReceivePipeline::MaxBurstBytes] = '1';
-    stream[2 * ReceivePipeline::MaxBurstBytes] = '2';
+    stream[32767] = '1';
+    stream[2 * 32767] = '2';
     rig.reader.send(stream);
     QTRY_COMPARE(rig.w.Receive_Count->text(), QStringLiteral("3"));
     QCOMPARE(rig.w.Text7->text(), QStringLiteral("10"));
     const ReceivedStore &store = rig.w.MSFlexGrid1->receivedModel()->store();
     QCOMPARE(store.rowCount(), 3);
-    QCOMPARE(store.row(0).size, ReceivePipeline::MaxBurstBytes);
-    QCOMPARE(store.row(1).size, ReceivePipeline::MaxBurstBytes);
+    QCOMPARE(store.row(0).size, 32767);
+    QCOMPARE(store.row(1).size, 32767);
     QCOMPARE(store.row(2).size, 10);
     QCOMPARE(store.row(0).data[0], '0');
     QCOMPARE(store.row(1).data[0], '1');

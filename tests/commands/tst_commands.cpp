@@ -3,7 +3,7 @@
 // reader.
 #include "app/mainwindow.h"
 #include "commands/setuptagdialog.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "support/harness.h"
 #include "support/testdir.h"
 

@@ -4,7 +4,7 @@
 #include "commands/setuptagdialog.h"
 #include "config/readerconfigdialog.h"
 #include "ethernet/ethernetsettingsdialog.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "support/harness.h"
 #include "support/simprocess.h"
 #include "support/testdir.h"

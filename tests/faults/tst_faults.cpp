@@ -3,7 +3,7 @@
 // After each, the tool keeps working and the next Connect works.
 #include "app/mainwindow.h"
 #include "ethernet/ethernetsettingsdialog.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "settings/portsettingsdialog.h"
 #include "support/harness.h"
 #include "support/restricteddir.h"
@@ -271,7 +271,7 @@ void TestFaults::unreadSettingsSaidAtConnect()
                      && w.Connect_Error->text().endsWith("Connect again to use the values in Port Settings."),
                  qPrintable(w.Connect_Error->text()));
         QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-        QVERIFY(!w.link()->serialOpen() && w.link()->Winsock1.state() == TcpClient::Closed);
+        QVERIFY(!w.link()->serialOpen() && w.link()->tcp.state() == TcpClient::Closed);
         selectSerial(w, pty.linkPath());
         w.Command1->click();
         QCOMPARE(w.Connect_Error->text(), "Connect to Comm " + pty.linkPath() + " Good");

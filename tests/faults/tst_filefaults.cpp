@@ -2,7 +2,7 @@
 // disk puts under its name. Whatever stands there, each call returns, says what
 // it found, and changes nothing: not the planted name, not what a link points
 // to, nothing outside the folder.
-#include "config/configfiles.h"
+#include "platform/configfiles.h"
 #include "platform/textfile.h"
 #include "support/hostilefolder.h"
 #include "support/restricteddir.h"

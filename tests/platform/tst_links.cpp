@@ -22,10 +22,7 @@ class TestLinks : public QObject
 private Q_SLOTS:
     void portTextNamesDevice_data();
     void portTextNamesDevice();
-    void settingsString_data();
-    void settingsString();
     void serialCarriesEveryByteBothWays();
-    void badBaudLeavesPortClosed();
     void permissionHintNamesTheGroup();
     void farEndClosedClosesPortOnce();
     void tcpStatesAndEvents();
@@ -56,36 +53,12 @@ void TestLinks::portTextNamesDevice()
     QCOMPARE(SerialPort::deviceForPortText(text), device);
 }
 
-void TestLinks::settingsString_data()
-{
-    QTest::addColumn<QString>("settings");
-    QTest::addColumn<bool>("usable");
-    QTest::newRow("9600") << "9600,n,8,1" << true;
-    QTest::newRow("115200") << "115200,n,8,1" << true;
-    QTest::newRow("not a number") << "fast,n,8,1" << false;
-    QTest::newRow("empty baud") << ",n,8,1" << false;
-    QTest::newRow("negative") << "-9600,n,8,1" << false;
-    QTest::newRow("zero") << "0,n,8,1" << false;
-    QTest::newRow("blank inside") << "96 00,n,8,1" << false;
-    QTest::newRow("leading blank") << " 9600,n,8,1" << false;
-    QTest::newRow("comma in baud") << "9600,1,n,8,1" << false;
-}
-
-void TestLinks::settingsString()
-{
-    QFETCH(QString, settings);
-    QFETCH(bool, usable);
-    SerialPort port;
-    QCOMPARE(port.setSettings(settings), usable);
-}
-
 void TestLinks::serialCarriesEveryByteBothWays()
 {
     PtyPair pty;
     QVERIFY(pty.isValid());
     SerialPort port;
-    QVERIFY(port.setSettings(QStringLiteral("9600,n,8,1")));
-    QVERIFY2(port.open(pty.linkPath()), qPrintable(port.errorString()));
+    QVERIFY2(port.open(pty.linkPath(), 9600), qPrintable(port.errorString()));
     QVERIFY(port.portOpen());
 
     QByteArray all;
@@ -103,15 +76,6 @@ void TestLinks::serialCarriesEveryByteBothWays()
     port.close();
     QVERIFY(!port.portOpen());
     port.close(); // closing a closed port is harmless
-}
-
-void TestLinks::badBaudLeavesPortClosed()
-{
-    PtyPair pty;
-    SerialPort port;
-    QVERIFY(!port.setSettings(QStringLiteral("abc,n,8,1")));
-    QVERIFY(!port.open(pty.linkPath()));
-    QVERIFY(!port.portOpen());
 }
 
 // A device the user may not open tells which group would give access. Run in
@@ -160,8 +124,7 @@ void TestLinks::farEndClosedClosesPortOnce()
 {
     PtyPair pty;
     SerialPort port;
-    QVERIFY(port.setSettings(QStringLiteral("9600,n,8,1")));
-    QVERIFY(port.open(pty.linkPath()));
+    QVERIFY(port.open(pty.linkPath(), 9600));
     QSignalSpy lost(&port, &SerialPort::lost);
     QSignalSpy comm(&port, &SerialPort::onComm);
     pty.write("AB");

@@ -1,8 +1,8 @@
 // The received-data grid: rows keep their bytes once, columns are made on
 // demand, old rows go when the byte budget is passed, and copies give the raw
 // characters.
-#include "platform/receivedgrid.h"
-#include "platform/twips.h"
+#include "widgets/receivedgrid.h"
+#include "widgets/twips.h"
 #include "protocol/tagdata.h"
 #include "support/testdir.h"
 

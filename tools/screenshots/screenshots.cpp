@@ -2,11 +2,11 @@
 // reader output in the grid. Run it offscreen: screenshots OUTPUT_DIR
 #include "app/appearance.h"
 #include "app/mainwindow.h"
-#include "app/receivepipeline.h"
+#include "link/receivepipeline.h"
 #include "commands/setuptagdialog.h"
 #include "config/readerconfigdialog.h"
 #include "ethernet/ethernetsettingsdialog.h"
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 #include "protocol/configstring.h"
 #include "settings/portsettingsdialog.h"
 
@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     };
     for (const QByteArray &b : bursts) {
         w.pipeline()->arrival(b);
-        w.pipeline()->Timer1_Timer();
+        w.pipeline()->quietIntervalPassed();
     }
     w.MSFlexGrid1->flush();
     w.OptUniversal->click();

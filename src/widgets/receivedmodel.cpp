@@ -1,4 +1,4 @@
-#include "platform/receivedmodel.h"
+#include "widgets/receivedmodel.h"
 
 #include "protocol/hexformat.h"
 #include "protocol/textescapes.h"
@@ -23,7 +23,21 @@ QString when(qint64 ms)
 
 ReceivedModel::ReceivedModel(QObject *parent)
     : QAbstractTableModel(parent)
+    , m_ownStore(std::make_unique<ReceivedStore>())
+    , m_store(m_ownStore.get())
 {
+}
+
+ReceivedModel::~ReceivedModel() = default;
+
+void ReceivedModel::useStore(ReceivedStore *store)
+{
+    beginResetModel();
+    m_store = store;
+    m_ownStore.reset();
+    m_published = 0;
+    m_live = false;
+    endResetModel();
 }
 
 int ReceivedModel::rowCount(const QModelIndex &parent) const
@@ -57,8 +71,8 @@ QVariant ReceivedModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     if (index.row() == m_published && isLive())
-        return cellData(QByteArrayView(*m_liveBytes), m_liveArrivalMs, true, index.column(), role);
-    const ReceivedStore::Row row = m_store.row(index.row());
+        return cellData(m_store->openRow(), m_liveArrivalMs, true, index.column(), role);
+    const ReceivedStore::Row row = m_store->row(index.row());
     return cellData(QByteArrayView(row.data, row.size), row.arrivalMs, false, index.column(), role);
 }
 
@@ -123,25 +137,25 @@ QVariant ReceivedModel::headerData(int section, Qt::Orientation orientation, int
 
 void ReceivedModel::appendRow(const QByteArray &bytes, qint64 arrivalMs)
 {
-    m_store.append(bytes, arrivalMs);
+    m_store->append(bytes, arrivalMs);
 }
 
 qsizetype ReceivedModel::publish(quint64 byteBudget)
 {
-    const qsizetype drop = m_store.rowsOverBudget(byteBudget);
+    const qsizetype drop = m_store->rowsOverBudget(byteBudget);
     if (drop > 0) {
         const qsizetype announced = qMin(drop, m_published);
         if (announced > 0)
             beginRemoveRows({}, 0, int(announced - 1));
-        m_store.dropFront(drop);
+        m_store->dropFront(drop);
         m_published -= announced;
         if (announced > 0)
             endRemoveRows();
     }
-    if (m_store.rowCount() > m_published) {
+    if (m_store->rowCount() > m_published) {
         // New rows go in before the live row, which stays last.
-        beginInsertRows({}, int(m_published), int(m_store.rowCount() - 1));
-        m_published = m_store.rowCount();
+        beginInsertRows({}, int(m_published), int(m_store->rowCount() - 1));
+        m_published = m_store->rowCount();
         endInsertRows();
     }
     return drop;
@@ -150,14 +164,14 @@ qsizetype ReceivedModel::publish(quint64 byteBudget)
 void ReceivedModel::clearRows()
 {
     beginResetModel();
-    m_store.clear();
+    m_store->clear();
     m_published = 0;
     endResetModel();
 }
 
 void ReceivedModel::truncateRows(qsizetype rows)
 {
-    if (rows >= m_store.rowCount())
+    if (rows >= m_store->rowCount())
         return;
     if (rows <= 0) {
         clearRows();
@@ -166,22 +180,21 @@ void ReceivedModel::truncateRows(qsizetype rows)
     const qsizetype announcedToGo = m_published - qMin(m_published, rows);
     if (announcedToGo > 0)
         beginRemoveRows({}, int(rows), int(m_published - 1));
-    m_store.dropBack(m_store.rowCount() - rows);
+    m_store->dropBack(m_store->rowCount() - rows);
     m_published = qMin(m_published, rows);
     if (announcedToGo > 0)
         endRemoveRows();
 }
 
-void ReceivedModel::beginLive(const QByteArray *bytes, qint64 firstArrivalMs)
+void ReceivedModel::beginLive(qint64 firstArrivalMs)
 {
     if (isLive()) {
-        m_liveBytes = bytes;
         m_liveArrivalMs = firstArrivalMs;
         refreshLive();
         return;
     }
     beginInsertRows({}, int(m_published), int(m_published));
-    m_liveBytes = bytes;
+    m_live = true;
     m_liveArrivalMs = firstArrivalMs;
     endInsertRows();
 }
@@ -196,16 +209,16 @@ void ReceivedModel::endLive()
 {
     if (!isLive())
         return;
-    if (m_store.rowCount() == m_published + 1) {
+    if (m_store->rowCount() == m_published + 1) {
         // The burst's own row stands where the live row stood: no row leaves
         // or comes, the row only changes.
-        m_liveBytes = nullptr;
+        m_live = false;
         ++m_published;
         Q_EMIT dataChanged(index(int(m_published - 1), 0), index(int(m_published - 1), 1));
         return;
     }
     beginRemoveRows({}, int(m_published), int(m_published));
-    m_liveBytes = nullptr;
+    m_live = false;
     endRemoveRows();
 }
 
@@ -240,7 +253,7 @@ void ReceivedModel::clearHeader()
 
 QByteArray ReceivedModel::rowLine(qsizetype row) const
 {
-    const QByteArray bytes = m_store.row(row).bytes();
+    const QByteArray bytes = m_store->row(row).bytes();
     return hexText(bytes) + '\t' + escapedText(bytes);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/latin1.h"
+#include "protocol/latin1.h"
 
 namespace zanto {
 

@@ -1,4 +1,4 @@
-#include "app/receivepipeline.h"
+#include "link/receivepipeline.h"
 
 #include <QDateTime>
 
@@ -10,10 +10,9 @@ ReceivePipeline::ReceivePipeline(std::function<int()> quietIntervalMs, QObject *
     : QObject(parent)
     , m_interval(std::move(quietIntervalMs))
 {
-    Timer1.setObjectName(QStringLiteral("Timer1"));
-    Timer1.setSingleShot(true);
-    connect(&Timer1, &QTimer::timeout, this, &ReceivePipeline::Timer1_Timer);
-    m_text.reserve(MaxBurstBytes);
+    m_quiet.setObjectName(QStringLiteral("Timer1"));
+    m_quiet.setSingleShot(true);
+    connect(&m_quiet, &QTimer::timeout, this, &ReceivePipeline::quietIntervalPassed);
 }
 
 void ReceivePipeline::arrival(const QByteArray &bytes)
@@ -32,46 +31,48 @@ void ReceivePipeline::arrival(const QByteArray &bytes)
 
 char *ReceivePipeline::reserve(qsizetype *room)
 {
-    // The burst's buffer always has room: a full burst is ended at once.
-    const qsizetype size = m_text.size();
-    m_text.resize(MaxBurstBytes);
-    m_text.resize(size);
-    *room = MaxBurstBytes - size;
-    return m_text.data() + size;
+    // The burst always has room: a full burst is ended at once.
+    return m_store.openRowSpace(MaxBurstBytes, room);
 }
 
 void ReceivePipeline::commit(qsizetype n)
 {
     if (n > 0) {
-        const bool first = m_text.isEmpty();
+        const bool first = m_store.openRow().isEmpty();
         if (first)
             m_firstArrivalMs = QDateTime::currentMSecsSinceEpoch();
-        // The bytes are already in place behind the current end.
-        m_text.resize(m_text.size() + n);
+        // The bytes are already in place behind the burst's end.
+        m_store.grow(n);
         if (first)
             Q_EMIT burstStarted(m_firstArrivalMs);
-        if (m_text.size() >= MaxBurstBytes)
+        if (m_store.openRow().size() >= MaxBurstBytes)
             endBurst();
     }
     // Restarting the count-down is what makes a burst end only after a full
     // quiet interval. A burst just cut full leaves nothing to wait for, unless
     // the arrival brought no bytes at all.
-    if (!m_text.isEmpty() || n == 0) {
+    if (!m_store.openRow().isEmpty() || n == 0) {
         const int interval = m_interval();
-        Timer1.start(interval > 0 ? interval : 0);
+        m_quiet.start(interval > 0 ? interval : 0);
     }
 }
 
-void ReceivePipeline::Timer1_Timer()
+void ReceivePipeline::quietIntervalPassed()
 {
     endBurst();
 }
 
 void ReceivePipeline::endBurst()
 {
-    Timer1.stop();
-    Q_EMIT burstEnded(m_text, m_firstArrivalMs);
-    m_text.resize(0); // keeps the buffer for the next burst
+    m_quiet.stop();
+    const bool empty = m_store.openRow().isEmpty();
+    m_store.closeRow(m_firstArrivalMs);
+    if (empty) {
+        Q_EMIT burstEnded(QByteArrayView(), m_firstArrivalMs);
+        return;
+    }
+    const ReceivedStore::Row row = m_store.row(m_store.rowCount() - 1);
+    Q_EMIT burstEnded(QByteArrayView(row.data, row.size), m_firstArrivalMs);
 }
 
 } // namespace zanto

@@ -1,8 +1,8 @@
-#include "platform/receivedgrid.h"
+#include "widgets/receivedgrid.h"
 
 #include "platform/memory.h"
 #include "platform/textfile.h"
-#include "platform/twips.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -240,11 +240,11 @@ void ReceivedGrid::clear()
     updateMarker();
 }
 
-void ReceivedGrid::showLiveRow(const QByteArray *bytes, qint64 firstArrivalMs)
+void ReceivedGrid::showLiveRow(qint64 firstArrivalMs)
 {
     const bool follow = !holdingView();
     m_programScroll = true;
-    m_model->beginLive(bytes, firstArrivalMs);
+    m_model->beginLive(firstArrivalMs);
     if (follow)
         scrollToNewest();
     m_programScroll = false;

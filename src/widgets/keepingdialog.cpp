@@ -1,4 +1,4 @@
-#include "platform/keepingdialog.h"
+#include "widgets/keepingdialog.h"
 
 #include <QCloseEvent>
 

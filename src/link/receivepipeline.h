@@ -1,8 +1,9 @@
 #pragma once
 
 #include "link/receivesink.h"
+#include "platform/receivedstore.h"
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -13,11 +14,16 @@ namespace zanto {
 // the links have been quiet for the interval (read afresh at every arrival), or
 // when it reaches MaxBurstBytes, so a stream without pauses becomes a series of
 // full bursts instead of one unbounded one.
+//
+// The links read straight into the row store's space for the burst being
+// gathered: each byte is copied once on its way from the socket or port to
+// the row that shows it.
 class ReceivePipeline : public QObject, public ReceiveSink
 {
     Q_OBJECT
 public:
     static constexpr qsizetype MaxBurstBytes = 32767;
+    static constexpr int DefaultQuietMs = 250;
 
     explicit ReceivePipeline(std::function<int()> quietIntervalMs, QObject *parent = nullptr);
 
@@ -26,26 +32,30 @@ public:
     // The same, written in place by the link.
     char *reserve(qsizetype *room) override;
     void commit(qsizetype n) override;
-    // The quiet timer's tick: ends the burst, empty or not.
-    void Timer1_Timer();
+    // The quiet interval has passed: ends the burst, empty or not.
+    void quietIntervalPassed();
 
-    const QByteArray &receivedText() const { return m_text; }
-    bool gathering() const { return Timer1.isActive(); }
+    // The burst gathered so far.
+    QByteArrayView receivedText() const { return m_store.openRow(); }
+    bool gathering() const { return m_quiet.isActive(); }
     qint64 firstArrivalMs() const { return m_firstArrivalMs; }
-
-    QTimer Timer1;
+    // Every burst becomes the store's last row when it ends.
+    ReceivedStore &store() { return m_store; }
+    const QTimer &quietTimer() const { return m_quiet; }
 
 Q_SIGNALS:
     // The first bytes of a burst arrived.
     void burstStarted(qint64 firstArrivalMs);
-    // A burst ended: its bytes (possibly none) and when its first byte arrived.
-    void burstEnded(const QByteArray &text, qint64 firstArrivalMs);
+    // A burst ended: its bytes (possibly none; else the store's last row,
+    // valid during the call) and when its first byte arrived.
+    void burstEnded(QByteArrayView text, qint64 firstArrivalMs);
 
 private:
     void endBurst();
 
     std::function<int()> m_interval;
-    QByteArray m_text;
+    ReceivedStore m_store;
+    QTimer m_quiet;
     qint64 m_firstArrivalMs = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "config/configfiles.h"
+#include "platform/configfiles.h"
 
 #include "platform/textfile.h"
 #include "protocol/linefile.h"

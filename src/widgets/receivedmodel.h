@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+#include <memory>
+
 namespace zanto {
 
 // The received rows as a two-column table: hex and text. Rows keep only their
@@ -25,6 +27,11 @@ public:
     static constexpr QChar MoreMark = QChar(0x2026);
 
     explicit ReceivedModel(QObject *parent = nullptr);
+    ~ReceivedModel() override;
+
+    // Shows the rows of `store` (which outlives the model) from now on, in
+    // place of the store of its own.
+    void useStore(ReceivedStore *store);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -32,10 +39,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // Rows held, announced or not (the live row not counted).
-    qsizetype storedRows() const { return m_store.rowCount(); }
+    qsizetype storedRows() const { return m_store->rowCount(); }
     qsizetype publishedRows() const { return m_published; }
-    const ReceivedStore &store() const { return m_store; }
+    const ReceivedStore &store() const { return *m_store; }
 
+    // Copies a row into the store (a store the receive pipeline fills has its
+    // rows appended there instead).
     void appendRow(const QByteArray &bytes, qint64 arrivalMs);
     // Announces the rows appended since the last call, after dropping the
     // oldest rows beyond the byte budget. Returns the number of rows dropped.
@@ -43,14 +52,14 @@ public:
     void clearRows();
     void truncateRows(qsizetype rows);
 
-    // The burst being gathered, shown as the last row. The bytes stay the
-    // caller's; refreshLive() tells views they have grown.
-    void beginLive(const QByteArray *bytes, qint64 firstArrivalMs);
+    // The burst being gathered (the store's open row), shown as the last row;
+    // refreshLive() tells views it has grown.
+    void beginLive(qint64 firstArrivalMs);
     void refreshLive();
     // The burst ended. When its row is the one row appended since the last
     // publish(), that row takes the live row's place at once.
     void endLive();
-    bool isLive() const { return m_liveBytes != nullptr; }
+    bool isLive() const { return m_live; }
 
     // Header texts and alignments from a format string ("<HEX|<ASCII").
     void setFormatString(const QString &format);
@@ -68,9 +77,10 @@ public:
 private:
     QVariant cellData(QByteArrayView bytes, qint64 arrivalMs, bool live, int column, int role) const;
 
-    ReceivedStore m_store;
+    std::unique_ptr<ReceivedStore> m_ownStore;
+    ReceivedStore *m_store;
     qsizetype m_published = 0;
-    const QByteArray *m_liveBytes = nullptr;
+    bool m_live = false;
     qint64 m_liveArrivalMs = 0;
     QStringList m_headers{QString(), QString()};
     QList<Qt::Alignment> m_alignments{Qt::AlignLeft, Qt::AlignLeft};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/receivedmodel.h"
+#include "widgets/receivedmodel.h"
 
 #include <QElapsedTimer>
 #include <QTableView>
@@ -27,6 +27,8 @@ public:
     explicit ReceivedGrid(QWidget *parent = nullptr);
 
     ReceivedModel *receivedModel() const { return m_model; }
+    // Shows the rows of a store the receive pipeline fills (see ReceivedModel).
+    void useStore(ReceivedStore *store) { m_model->useStore(store); }
 
     // Row count, header row included (the live row not counted).
     int rows() const;
@@ -37,13 +39,16 @@ public:
     void setColWidth(int column, int twips);
     int colWidth(int column) const;
     void setFormatString(const QString &format);
+    // Copies a row in (a grid on its own).
     void addRow(const QByteArray &bytes, qint64 arrivalMs);
+    // A row was appended to the store the grid shows.
+    void rowAppended() { scheduleFlush(); }
     // Clears every cell, the header included.
     void clear();
 
-    // The burst still being gathered, shown as the last row and refreshed at
-    // the batch rate until endLiveRow().
-    void showLiveRow(const QByteArray *bytes, qint64 firstArrivalMs);
+    // The burst still being gathered (the store's open row), shown as the last
+    // row and refreshed at the batch rate until endLiveRow().
+    void showLiveRow(qint64 firstArrivalMs);
     void endLiveRow();
 
     void setByteBudget(quint64 bytes) { m_budget = bytes; }
