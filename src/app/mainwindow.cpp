@@ -436,7 +436,7 @@ bool MainWindow::SendToReader(const QString &text, LinkRule rule)
 
 // ---- receiving -----------------------------------------------------------------
 
-void MainWindow::Timer1_Burst(QByteArrayView text, qint64 firstArrivalMs)
+void MainWindow::Timer1_Burst(QByteArrayView text)
 {
     m_liveDelay.stop();
     m_lastBurstBytes = text.size();
@@ -527,11 +527,11 @@ void MainWindow::Text6_Change()
 void MainWindow::ChkMini_Click()
 {
     if (ChkMini->isChecked()) {
-        Text6->setMaxLength(5);
-        if (Text6->text().size() > 5)
-            Text6->setText(Text6->text().left(5));
+        Text6->setMaxLength(MiniMaxCharacters);
+        if (Text6->text().size() > MiniMaxCharacters)
+            Text6->setText(Text6->text().left(MiniMaxCharacters));
     } else {
-        Text6->setMaxLength(32767);
+        Text6->setMaxLength(UnlimitedLength);
     }
 }
 

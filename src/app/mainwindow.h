@@ -136,7 +136,7 @@ private:
     void buildControls();
     void buildMenus();
     void Form_Load();
-    void Timer1_Burst(QByteArrayView text, qint64 firstArrivalMs);
+    void Timer1_Burst(QByteArrayView text);
     void showCounters();
     LinkParameters linkParameters();
     bool send(ReaderCommand command);
@@ -150,6 +150,10 @@ private:
     QPointer<EthernetSettingsDialog> m_ethernet;
     QPointer<QMessageBox> m_about;
     ReaderMode m_mode = ReaderMode::Standard;
+    // "Mini" holds the tag data to this many characters; without it the
+    // field's limit is the line edit's own (no limit a user meets).
+    static constexpr int MiniMaxCharacters = 5;
+    static constexpr int UnlimitedLength = 32767;
     // How long a burst gathers before it shows as a live row.
     static constexpr int LiveAfterMs = 1000;
     QTimer m_liveDelay;

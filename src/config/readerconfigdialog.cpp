@@ -93,7 +93,7 @@ ReaderConfigDialog::ReaderConfigDialog(SendFunction send, QWidget *parent)
 
     TmrWait.setObjectName(QStringLiteral("TmrWait"));
     TmrWait.setSingleShot(true);
-    TmrWait.setInterval(1000);
+    TmrWait.setInterval(WriteDelayMs);
     connect(&TmrWait, &QTimer::timeout, this, &ReaderConfigDialog::TmrWait_Timer);
 
     refreshFileList();
@@ -416,7 +416,7 @@ void ReaderConfigDialog::SendConfig_Click()
     }
     const std::optional<QByteArray> command = buildConfigWriteCommand(built.string);
     if (!command) {
-        showProblem(tr("Not sent: the configuration string is longer than 99 characters"));
+        showProblem(tr("Not sent: the configuration string is longer than %1 characters").arg(MaxConfigStringLength));
         return;
     }
     m_send(*command, commandRule(ReaderCommand::ConfigWrite));
@@ -438,7 +438,7 @@ void ReaderConfigDialog::WriteToFile_Click()
     // Nothing is emptied or created here: the file keeps its old contents until
     // the new ones are complete, so a failed write loses nothing. A second
     // click within the second only sets the tick a second later.
-    TmrWait.start(1000);
+    TmrWait.start(WriteDelayMs);
 }
 
 void ReaderConfigDialog::TmrWait_Timer()

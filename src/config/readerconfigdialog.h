@@ -45,6 +45,9 @@ public:
     // reply carries, in that order.
     void applyReply(const DecodedConfig &decoded);
 
+    // The file is written this long after the click on "Write to File".
+    static constexpr int WriteDelayMs = 1000;
+
     void Mode_Click();
     void ReadConfig_Click();
     void SendConfig_Click();

@@ -121,12 +121,6 @@ ConfigFileContent readConfigFile(const QString &directory, const QByteArray &raw
     return result;
 }
 
-ConfigFileContent readConfigFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return readConfigFile(info.path(), QFile::encodeName(info.fileName()));
-}
-
 QList<ConfigFileEntry> configFileEntries(const QString &directory)
 {
     QList<ConfigFileEntry> entries;
@@ -152,17 +146,6 @@ QList<ConfigFileEntry> configFileEntries(const QString &directory)
     std::sort(entries.begin(), entries.end(),
               [](const ConfigFileEntry &a, const ConfigFileEntry &b) { return a.rawName < b.rawName; });
     return entries;
-}
-
-QStringList configFileNames(const QString &directory)
-{
-    // Hidden files count: an empty ReaderName writes ".zq", and it must show.
-    // Without QDir::System, FIFOs, sockets, devices and broken links stay out.
-    const QDir dir(directory, QLatin1String("*") + QLatin1String(ConfigFileSuffix), QDir::NoSort,
-                   QDir::Files | QDir::Hidden);
-    QStringList names = dir.entryList();
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 } // namespace zanto

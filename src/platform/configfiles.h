@@ -60,10 +60,5 @@ QList<ConfigFileEntry> configFileEntries(const QString &directory);
 // among its first twelve gives a problem and no lines. The file is named by its
 // bytes, directly in `directory`.
 ConfigFileContent readConfigFile(const QString &directory, const QByteArray &rawName);
-// The same, for the file at `path`.
-ConfigFileContent readConfigFile(const QString &path);
-
-// The "*.zq" names of the regular files in a directory, in code point order.
-QStringList configFileNames(const QString &directory);
 
 } // namespace zanto

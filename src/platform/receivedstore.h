@@ -54,7 +54,6 @@ public:
     // Memory held beyond the rows' own bytes (index and unused chunk space),
     // not counting the few spare chunks kept for reuse.
     quint64 overheadBytes() const;
-    quint64 spareBytes() const { return quint64(m_spare.size()) * quint64(ChunkSize); }
 
 private:
     struct Entry {

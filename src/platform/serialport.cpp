@@ -54,11 +54,6 @@ bool SerialPort::configure(QSerialPort &port) const
         && port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-QString SerialPort::openDevice() const
-{
-    return portOpen() ? m_device : QString();
-}
-
 bool SerialPort::open(const QString &portText, qint32 baud)
 {
     m_hint.clear();
@@ -158,23 +153,11 @@ bool SerialPort::output(const QByteArray &bytes)
     return true;
 }
 
-QByteArray SerialPort::input(qsizetype maxBytes)
-{
-    if (!portOpen())
-        return {};
-    return m_port->read(maxBytes);
-}
-
 qint64 SerialPort::input(char *buffer, qint64 maxBytes)
 {
     if (!portOpen())
         return 0;
     return qMax<qint64>(0, m_port->read(buffer, maxBytes));
-}
-
-qint64 SerialPort::bytesWaiting() const
-{
-    return portOpen() ? m_port->bytesAvailable() : 0;
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error)

@@ -33,19 +33,14 @@ public:
     // What a user can do about the last failed open, when there is something
     // (on Linux: the group that gives access to the device); else empty.
     QString accessHint() const { return m_hint; }
-    // The device the open port reads, or empty.
-    QString openDevice() const;
     void close();
     bool portOpen() const;
     QString errorString() const { return m_error; }
 
     // Writes the whole frame; false (with errorString()) when the port refuses it.
     bool output(const QByteArray &bytes);
-    // Takes the bytes waiting now, at most maxBytes of them.
-    QByteArray input(qsizetype maxBytes);
     // Takes at most maxBytes into the caller's buffer; the count taken.
     qint64 input(char *buffer, qint64 maxBytes);
-    qint64 bytesWaiting() const;
 
     static constexpr qint64 ReadBufferLimit = 1 << 20;
 

@@ -69,19 +69,9 @@ bool TcpClient::sendData(const QByteArray &bytes)
     return m_socket.write(bytes) == bytes.size();
 }
 
-QByteArray TcpClient::getData(qsizetype maxBytes)
-{
-    return m_socket.read(maxBytes);
-}
-
 qint64 TcpClient::getData(char *buffer, qint64 maxBytes)
 {
     return qMax<qint64>(0, m_socket.read(buffer, maxBytes));
-}
-
-qint64 TcpClient::bytesWaiting() const
-{
-    return m_socket.bytesAvailable();
 }
 
 void TcpClient::handleError(QAbstractSocket::SocketError error)

@@ -42,10 +42,8 @@ public:
     // Hands the whole frame to the socket; false (with errorString()) when the
     // socket refuses it.
     bool sendData(const QByteArray &bytes);
-    QByteArray getData(qsizetype maxBytes);
     // Takes at most maxBytes into the caller's buffer; the count taken.
     qint64 getData(char *buffer, qint64 maxBytes);
-    qint64 bytesWaiting() const;
     QString errorString() const { return m_socket.errorString(); }
 
     static constexpr qint64 ReadBufferLimit = 1 << 20;

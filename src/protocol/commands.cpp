@@ -198,7 +198,7 @@ QByteArray configReadRequest()
 std::optional<QByteArray> buildConfigWriteCommand(const QByteArray &configString)
 {
     const qsizetype n = configString.size();
-    if (n > 99)
+    if (n > MaxConfigStringLength)
         return std::nullopt;
     QByteArray command = commandText(C::ConfigWrite);
     command.append(lengthChar(n / 10));

@@ -102,6 +102,10 @@ std::optional<ShortTagWriteFrame> parseShortTagWriteCommand(QByteArrayView comma
 // The read request: "L".
 QByteArray configReadRequest();
 
+// The longest configuration string the write command's two length digits can
+// carry.
+inline constexpr qsizetype MaxConfigStringLength = 99;
+
 // "C0", two length digits, the string. Nothing for a string of 100 characters
 // or more.
 std::optional<QByteArray> buildConfigWriteCommand(const QByteArray &configString);

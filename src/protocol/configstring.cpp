@@ -35,9 +35,6 @@ std::optional<QByteArray> &decodedText(DecodedConfig &decoded, ConfigField field
     return decoded.*(it->member);
 }
 
-// The write command has two length digits.
-constexpr qsizetype MaxConfigStringLength = 99;
-
 std::string_view view(const QByteArray &bytes)
 {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};

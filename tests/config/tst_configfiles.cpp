@@ -117,13 +117,10 @@ void TestConfigFiles::readFile()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else if (kind == "link")
         QVERIFY(dir.write("real.zq", content) && QFile::link(dir.filePath("real.zq"), path));
-    const ConfigFileContent read = readConfigFile(path);
+    const ConfigFileContent read = readConfigFile(dir.path(), "cfg.zq");
     QCOMPARE(read.lines, expected);
     QCOMPARE(read.problem.contains("cfg.zq"), refused);
     QCOMPARE(read.problem.isEmpty(), !refused);
-    const ConfigFileContent byName = readConfigFile(dir.path(), "cfg.zq");
-    QCOMPARE(byName.lines, read.lines);
-    QCOMPARE(byName.problem, read.problem);
 }
 
 void TestConfigFiles::listsRegularZqFilesSorted()
@@ -135,7 +132,12 @@ void TestConfigFiles::listsRegularZqFilesSorted()
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("f.zq")).constData(), 0600), 0);
     QVERIFY(QFile::link(dir.filePath("a.zq"), dir.filePath("l.zq")));
     QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("broken.zq")));
-    QCOMPARE(configFileNames(dir.path()), (QStringList{".zq", "B.zq", "a.zq", "b.zq", "l.zq"}));
+    // Every name but a directory's, links and FIFOs included (loading them says
+    // why it cannot), in byte order.
+    QStringList shown;
+    for (const ConfigFileEntry &entry : configFileEntries(dir.path()))
+        shown << entry.shownName;
+    QCOMPARE(shown, (QStringList{".zq", "B.zq", "a.zq", "b.zq", "broken.zq", "f.zq", "l.zq"}));
 }
 
 // Names are bytes: one that is not UTF-8 is listed, shown readably and opened

@@ -70,7 +70,8 @@ void TestLinks::serialCarriesEveryByteBothWays()
     QSignalSpy comm(&port, &SerialPort::onComm);
     QVERIFY(pty.write(all));
     QByteArray got;
-    QTRY_VERIFY((got += port.input(1 << 20)).size() >= all.size());
+    char buffer[4096];
+    QTRY_VERIFY((got += QByteArray(buffer, port.input(buffer, sizeof buffer))).size() >= all.size());
     QCOMPARE(got, all);
     QVERIFY(comm.count() >= 1);
     port.close();
@@ -128,7 +129,7 @@ void TestLinks::farEndClosedClosesPortOnce()
     QSignalSpy lost(&port, &SerialPort::lost);
     QSignalSpy comm(&port, &SerialPort::onComm);
     pty.write("AB");
-    QTRY_VERIFY(port.bytesWaiting() > 0 || comm.count() > 0);
+    QTRY_VERIFY(comm.count() > 0);
     pty.closeMaster();
     QTRY_COMPARE(lost.count(), 1);
     QVERIFY(!port.portOpen());
@@ -166,7 +167,8 @@ void TestLinks::tcpStatesAndEvents()
     QCOMPARE(errors.count(), 0); // the reader closing is no error
     QCOMPARE(client.state(), int(TcpClient::PeerClosing));
     QVERIFY(data.count() >= 1);
-    QCOMPARE(client.getData(100), QByteArray("bye"));
+    char buffer[100];
+    QCOMPARE(QByteArray(buffer, client.getData(buffer, sizeof buffer)), QByteArray("bye"));
     QVERIFY(!client.sendData("x"));
     client.close();
     QCOMPARE(client.state(), int(TcpClient::Closed));
