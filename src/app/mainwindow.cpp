@@ -290,52 +290,47 @@ ReaderConfigDialog *MainWindow::existingReaderConfig() const { return m_readerCo
 EthernetSettingsDialog *MainWindow::existingEthernetSettings() const { return m_ethernet; }
 SetupTagDialog *MainWindow::existingSetupTag() const { return m_setupTag; }
 
+namespace {
+
+// A dialog is one instance, made on first use (hidden, when a part of the tool
+// reads or fills it) and brought forward when shown again.
+template <typename Dialog, typename Make> Dialog *single(QPointer<Dialog> &slot, bool show, Make make)
+{
+    if (!slot)
+        slot = make();
+    if (show) {
+        slot->show();
+        slot->raise();
+        slot->activateWindow();
+    }
+    return slot;
+}
+
+} // namespace
+
+SendFunction MainWindow::sendFunction()
+{
+    return [this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); };
+}
+
 PortSettingsDialog *MainWindow::portSettings(bool show)
 {
-    if (!m_portSet)
-        m_portSet = new PortSettingsDialog(this);
-    if (show) {
-        m_portSet->show();
-        m_portSet->raise();
-        m_portSet->activateWindow();
-    }
-    return m_portSet;
+    return single(m_portSet, show, [this] { return new PortSettingsDialog(this); });
 }
 
 ReaderConfigDialog *MainWindow::readerConfig(bool show)
 {
-    if (!m_readerConfig)
-        m_readerConfig = new ReaderConfigDialog([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
-    if (show) {
-        m_readerConfig->show();
-        m_readerConfig->raise();
-        m_readerConfig->activateWindow();
-    }
-    return m_readerConfig;
+    return single(m_readerConfig, show, [this] { return new ReaderConfigDialog(sendFunction(), this); });
 }
 
 SetupTagDialog *MainWindow::setupTag(bool show)
 {
-    if (!m_setupTag)
-        m_setupTag = new SetupTagDialog([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
-    if (show) {
-        m_setupTag->show();
-        m_setupTag->raise();
-        m_setupTag->activateWindow();
-    }
-    return m_setupTag;
+    return single(m_setupTag, show, [this] { return new SetupTagDialog(sendFunction(), this); });
 }
 
 EthernetSettingsDialog *MainWindow::ethernetSettings(bool show)
 {
-    if (!m_ethernet)
-        m_ethernet = new EthernetSettingsDialog([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
-    if (show) {
-        m_ethernet->show();
-        m_ethernet->raise();
-        m_ethernet->activateWindow();
-    }
-    return m_ethernet;
+    return single(m_ethernet, show, [this] { return new EthernetSettingsDialog(sendFunction(), this); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

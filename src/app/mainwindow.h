@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/readerlink.h"
+#include "link/sendtoreader.h"
 #include "protocol/commands.h"
 #include "protocol/configstring.h"
 #include "protocol/linkrules.h"
@@ -140,6 +141,8 @@ private:
     void showCounters();
     LinkParameters linkParameters();
     bool send(ReaderCommand command);
+    // How the dialogs send: through SendToReader.
+    SendFunction sendFunction();
     void setStatus(const QString &text, const QString &detail = QString());
 
     ReaderLink *m_link;
