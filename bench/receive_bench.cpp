@@ -1,6 +1,8 @@
 // How fast the main window takes in a reader that never pauses, next to a bare
 // socket (and a bare serial port) reading the same volume in the same run, how
-// long the event loop is ever blocked, and what a row costs in memory.
+// long the event loop is ever blocked, and what a row costs in memory. The
+// floors: pty_dd_MBps (a bare loop reading the pty in 1 MiB blocks) and
+// ring_floor_MBps (a bare socket loop keeping every byte in a 256 MiB ring).
 //
 //   receive_bench [MiB]         stream MiB (default 512: the 256 MiB budget, then as much
 //                               again past it) over TCP, 64 over a pty
@@ -28,7 +30,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 using namespace zanto;
 
@@ -135,6 +142,68 @@ double rawPty(qint64 total, const QString &dir)
     FdSender sender(pty.master, total);
     spin([&] { return got >= total; });
     return total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
+}
+
+// What a pseudo-terminal gives at all: a bare loop reading the slave in 1 MiB
+// blocks, as dd would, while a thread writes the master.
+double ddPty(qint64 total, const QString &dir)
+{
+    Pty pty(dir);
+    std::vector<char> block(1 << 20);
+    qint64 got = 0;
+    QElapsedTimer clock;
+    clock.start();
+    FdSender sender(pty.master, total);
+    while (got < total) {
+        const ssize_t n = ::read(pty.slave, block.data(), block.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    return total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
+}
+
+// What any program that keeps what it shows can do: the same bare loop over a
+// socket, every byte also kept in a bounded ring as large as the grid's
+// budget. Measured past the ring's first fill, as the pipeline's past-budget
+// figure is, when the ring's memory is its own already.
+double ringFloorTcp(qint64 total, qint64 ringBytes)
+{
+    LoopbackSender sender(total);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(sender.port());
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+        return 0;
+    std::vector<char> block(1 << 20);
+    std::vector<char> ring(static_cast<size_t>(ringBytes));
+    qint64 got = 0, at = 0, filledNs = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (got < total) {
+        const ssize_t n = ::recv(fd, block.data(), block.size(), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (qint64 done = 0; done < n;) {
+            const qint64 take = qMin<qint64>(n - done, ringBytes - at);
+            std::memcpy(ring.data() + at, block.data() + done, size_t(take));
+            done += take;
+            at = (at + take) % ringBytes;
+        }
+        got += n;
+        if (filledNs == 0 && got >= ringBytes)
+            filledNs = clock.nsecsElapsed();
+    }
+    ::close(fd);
+    if (total <= ringBytes)
+        return total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
+    return (total - ringBytes) / 1048576.0 / ((clock.nsecsElapsed() - filledNs) / 1e9);
 }
 
 // The floor for a grid that keeps what it shows: a bare socket whose bytes are
@@ -253,9 +322,12 @@ int streamMode(qint64 mib)
     const double raw1 = rawTcp(total);
     const PipelineRun first = pipeline(total, true, dir.path());
     const double store1 = storeTcp(qMin(total, budget));
+    const double ring1 = ringFloorTcp(total, budget);
     const double raw2 = rawTcp(total);
     const PipelineRun second = pipeline(total, true, dir.path());
     const double store2 = storeTcp(qMin(total, budget));
+    const double ring2 = ringFloorTcp(total, budget);
+    const double ring = qMax(ring1, ring2);
     const double raw = qMax(raw1, raw2);
     const double store = qMax(store1, store2);
     const double piped = qMax(first.mbps, second.mbps);
@@ -271,6 +343,8 @@ int streamMode(qint64 mib)
         const double steady = qMax(first.steadyMbps, second.steadyMbps);
         print("pipeline_past_budget_MBps", steady);
         print("past_budget_ratio_to_raw", steady / raw, 3);
+        print("ring_floor_MBps", ring);
+        print("past_budget_ratio_to_ring_floor", steady / ring, 3);
     }
     print("max_stall_ms", qMax(first.stallMs, second.stallMs));
     print("rows", double(first.rows), 0);
@@ -278,12 +352,22 @@ int streamMode(qint64 mib)
     print("rss_at_budget_MiB", first.fillRssMiB);
     print("rss_per_MiB_received", (first.fillRssMiB - first.startMiB) / double(qMin(total, budget) / 1048576), 3);
 
+    // Side by side, twice each, the best of each kept.
     const qint64 ptyTotal = qMin<qint64>(total, 64 * 1048576);
-    const double ptyRaw = rawPty(ptyTotal, dir.path());
-    const PipelineRun ptyRun = pipeline(ptyTotal, false, dir.path());
+    double ptyDd = 0, ptyRaw = 0;
+    PipelineRun ptyRun;
+    for (int round = 0; round < 2; ++round) {
+        ptyDd = qMax(ptyDd, ddPty(ptyTotal, dir.path()));
+        ptyRaw = qMax(ptyRaw, rawPty(ptyTotal, dir.path()));
+        const PipelineRun run = pipeline(ptyTotal, false, dir.path());
+        if (run.mbps > ptyRun.mbps)
+            ptyRun = run;
+    }
     print("pty_MiB", double(ptyTotal / 1048576), 0);
+    print("pty_dd_MBps", ptyDd);
     print("pty_raw_MBps", ptyRaw);
     print("pty_pipeline_MBps", ptyRun.mbps);
+    print("pty_ratio_to_dd", ptyRun.mbps / ptyDd, 3);
     print("pty_ratio", ptyRun.mbps / ptyRaw, 3);
     print("pty_max_stall_ms", ptyRun.stallMs);
     return 0;

@@ -83,17 +83,22 @@ bool ReaderLink::send(const QByteArray &text, LinkRule rule)
     return sent;
 }
 
-// Takes what is waiting in bounded pieces straight into the sink's space, so
-// one huge arrival cannot hold the window and no event costs an allocation or
-// an extra copy; an event without data still counts as an arrival.
+// Takes what is waiting straight into the sink's space, so no event costs an
+// allocation or an extra copy, and at most PerEvent bytes of it: a reader
+// faster than the window would otherwise keep it here for ever. The rest is
+// announced again. An event without data still counts as an arrival.
 template <typename Read> void ReaderLink::drain(Read read)
 {
+    qsizetype taken = 0;
     for (bool first = true;; first = false) {
+        if (taken >= PerEvent)
+            return;
         qsizetype room = 0;
         char *space = m_sink->reserve(&room);
-        const qint64 n = read(space, qMin(room, ReadChunk));
+        const qint64 n = read(space, qMin(room, PerEvent - taken));
         if (n <= 0 && !first)
             return;
+        taken += qMax<qint64>(n, 0);
         // Observers see the bytes while they are still where they were read to.
         Q_EMIT received(QByteArray::fromRawData(space, qMax<qint64>(n, 0)));
         m_sink->commit(qMax<qint64>(n, 0));

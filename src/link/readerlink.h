@@ -39,8 +39,8 @@ public:
     SerialPort serial;
     TcpClient tcp;
 
-    // Largest piece handed on at once; a huge arrival becomes several pieces.
-    static constexpr qsizetype ReadChunk = 256 * 1024;
+    // The most taken in at one arrival event; what is left is taken at the next.
+    static constexpr qsizetype PerEvent = 1024 * 1024;
 
 Q_SIGNALS:
     // The status line's text, and what more there is to say about it (the

@@ -24,7 +24,9 @@ void TcpClient::connectToReader()
 {
     m_peerClosed = false;
     m_failed = false;
-    m_socket.connectToHost(m_host, m_port);
+    // Unbuffered: reads go from the system straight into the caller's space
+    // (the row being gathered), not through a buffer of the socket's own.
+    m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
 void TcpClient::close()
@@ -71,7 +73,23 @@ bool TcpClient::sendData(const QByteArray &bytes)
 
 qint64 TcpClient::getData(char *buffer, qint64 maxBytes)
 {
-    return qMax<qint64>(0, m_socket.read(buffer, maxBytes));
+    const qint64 n = m_socket.read(buffer, maxBytes);
+    if (n >= 0)
+        return n;
+    // Without a buffer of its own the socket learns of the end only here, on
+    // reading, and says nothing: the reader closing, or the link failing, is
+    // told from here, once the caller is done with this read.
+    if (!m_closing && !m_peerClosed && !m_failed && m_socket.state() != QAbstractSocket::ConnectedState) {
+        if (m_socket.error() == QAbstractSocket::RemoteHostClosedError) {
+            m_peerClosed = true;
+            QMetaObject::invokeMethod(this, &TcpClient::closed, Qt::QueuedConnection);
+        } else {
+            m_failed = true;
+            QMetaObject::invokeMethod(
+                this, [this, why = m_socket.errorString()] { Q_EMIT error(why); }, Qt::QueuedConnection);
+        }
+    }
+    return 0;
 }
 
 void TcpClient::handleError(QAbstractSocket::SocketError error)

@@ -192,11 +192,11 @@ void ReceivedGrid::setRows(int rows)
 
 void ReceivedGrid::setTopRow(int row)
 {
-    // Applied by the next batch, together with the row that is added next:
-    // scrolling first would leave that row below the view for a batch.
+    // Applied by the batch that publishes the rows stored by then: the
+    // receive pipeline stores a burst's row before its end is handled, so the
+    // newest row and the scroll reach the view together.
     m_pendingTopRow = row;
-    if (!m_batchTimer.isActive())
-        m_batchTimer.start(0);
+    scheduleFlush();
 }
 
 int ReceivedGrid::topRow() const
