@@ -1,5 +1,6 @@
 # Installs the build into a scratch prefix and checks that the tool, the
-# simulator, the desktop entry and the icons land where a desktop finds them.
+# simulator, zantoctl with its manual page, the desktop entry and the icons
+# land where a desktop and man(1) find them.
 # Run with -DBUILD_DIR=... -DPREFIX=...
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -7,7 +8,8 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(path bin/zanto-setup bin/zanto-reader-sim share/applications/zanto-setup.desktop
+foreach(path bin/zanto-setup bin/zanto-reader-sim bin/zantoctl share/man/man1/zantoctl.1
+             share/applications/zanto-setup.desktop
              share/icons/hicolor/256x256/apps/zanto-setup.png share/icons/hicolor/48x48/apps/zanto-setup.png)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "not installed: ${path}")
@@ -20,4 +22,16 @@ foreach(line "Type=Application" "Exec=zanto-setup" "Icon=zanto-setup" "Name=ZANT
     message(FATAL_ERROR "desktop entry lacks ${line}")
   endif()
 endforeach()
+file(READ "${PREFIX}/share/man/man1/zantoctl.1" manual)
+foreach(text ".TH ZANTOCTL 1" ".SH EXIT STATUS" "read\\-config")
+  string(FIND "${manual}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "zantoctl.1 lacks ${text}")
+  endif()
+endforeach()
+# The installed program runs on its own: no display, no build tree.
+execute_process(COMMAND "${PREFIX}/bin/zantoctl" --version RESULT_VARIABLE result OUTPUT_VARIABLE version)
+if(NOT result EQUAL 0 OR NOT version MATCHES "^zantoctl [0-9]")
+  message(FATAL_ERROR "installed zantoctl --version: ${result} ${version}")
+endif()
 file(REMOVE_RECURSE "${PREFIX}")

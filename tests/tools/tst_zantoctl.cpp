@@ -1,0 +1,367 @@
+// zantoctl run as the program it is, in a temporary working folder, against
+// the reader simulator over 127.0.0.1 and its pseudo-terminal, and against a
+// loopback server of our own that stays silent or dies half way through a
+// reply. Expected files and lines are typed by hand from the reader's tables.
+#include "support/simprocess.h"
+
+#include <QDir>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+// A reader that takes the command and then says nothing, or half a
+// configuration reply before it hangs up.
+class FakeReader : public QObject
+{
+public:
+    explicit FakeReader(bool halfReply)
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        connect(&server, &QTcpServer::newConnection, this, [this, halfReply] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, halfReply] {
+                if (!socket->readAll().contains('\r') || !halfReply)
+                    return;
+                socket->write("0017$$$$SXXX"); // 12 of the reply's 22 characters
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QTcpServer server;
+};
+
+// Files typed by hand, twelve lines: ReaderName, Mode, BaudRate, RS485Mode,
+// Frequency, TermChar, HeadChar, StringLength, HandShake, Heartbeat,
+// TagsToRead, ReadRange.
+const QByteArray Starting = "XXXXX\r\nStandard\r\n9600\r\n4-wire\r\nFrequency hopping default sub-bands\r\n0D\r\n00\r\n"
+                            "F5\r\n48\r\nNo Heartbeat\r\nRead Always\r\nRange 4(100%)\r\n";
+const QByteArray Universal = "UNI04\r\nUniversal\r\n115200\r\n4-wire\r\nAdaptive Frequency Hopping default sub-bands\r\n"
+                             "03\r\n02\r\nData+Mark\r\n48\r\nHeartbeat with handshake\r\nRead Always\r\n90%\r\n";
+
+} // namespace
+
+class TstZantoctl : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void roundTrip_data();
+    void roundTrip();
+    void exitStatus_data();
+    void exitStatus();
+    void monitorEnds_data();
+    void monitorEnds();
+
+private:
+    Run run(const QStringList &arguments);
+    bool startSimulator(const QStringList &extra = {});
+    QString dir(const QString &name) const { return m_dir->filePath(name); }
+    void writeFile(const QString &name, const QByteArray &content) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimulatorProcess> m_sim;
+};
+
+void TstZantoctl::init()
+{
+    m_sim.reset();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+Run TstZantoctl::run(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(ZANTOCTL_PATH));
+    process.setArguments(arguments);
+    process.setWorkingDirectory(m_dir->path());
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start();
+    // Waited for with the event loop running: the fake reader lives here.
+    if (!finished.wait(60000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+bool TstZantoctl::startSimulator(const QStringList &extra)
+{
+    m_sim = std::make_unique<SimulatorProcess>(
+        QStringLiteral(ZANTO_SIM_PATH),
+        QStringList{"--tcp", "0", "--quiet", "--pty", "--link", dir(QStringLiteral("reader"))} + extra);
+    return m_sim->start();
+}
+
+void TstZantoctl::writeFile(const QString &name, const QByteArray &content) const
+{
+    QFile file(dir(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// write-config --verify, then read-config -o into a folder: the file read back
+// is named after the reader and holds, byte for byte, what the window writes
+// for that reply: the starting texts with the reply's fields over them.
+void TstZantoctl::roundTrip_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("fresh reader, tcp") << "tcp" << QByteArray() << "XXXXX.zq" << Starting;
+    // Fields Standard does not carry come back as the starting texts.
+    QTest::newRow("Standard, serial")
+        << "serial"
+        << QByteArray("STD01\r\nStandard\r\n19200\r\n2-wire\r\nAdaptive Frequency all sub-bands\r\n0A\r\n01\r\nV3\r\n"
+                      "4C\r\nHeartbeat\r\n5\r\n10%\r\n")
+        << "STD01.zq"
+        << QByteArray("STD01\r\nStandard\r\n19200\r\n2-wire\r\nAdaptive Frequency all sub-bands\r\n0D\r\n00\r\nF5\r\n"
+                      "48\r\nNo Heartbeat\r\nRead Always\r\n10%\r\n");
+    const QByteArray enhanced = "ENH02\r\nEnhanced\r\n4800\r\n4-wire\r\n42\r\n1B\r\n00\r\nMark only\r\n48\r\n"
+                                "No Heartbeat\r\nRead Always\r\nRange 2(33%)\r\n";
+    QTest::newRow("Enhanced, settings1.ini TCP/IP") << "settings1.ini" << enhanced << "ENH02.zq" << enhanced;
+    const QByteArray track = "TRK03\r\nTrack\r\n57600\r\n2-wire\r\nFrequency hopping all sub-bands\r\n0D\r\n7E\r\n17\r\n"
+                             "06\r\nNo Heartbeat\r\n7\r\n60%\r\n";
+    QTest::newRow("Track, --settings serial") << "--settings" << track << "TRK03.zq" << track;
+    QTest::newRow("Universal, tcp") << "tcp" << Universal << "UNI04.zq" << Universal;
+}
+
+void TstZantoctl::roundTrip()
+{
+    QFETCH(QString, link);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, expected);
+    QVERIFY(startSimulator());
+
+    const QByteArray port = QByteArray::number(m_sim->port());
+    QStringList linkArguments;
+    if (link == QLatin1String("tcp")) {
+        linkArguments = {"--tcp", QStringLiteral("127.0.0.1:%1").arg(m_sim->port())};
+    } else if (link == QLatin1String("serial")) {
+        linkArguments = {"--serial", dir("reader")};
+    } else if (link == QLatin1String("settings1.ini")) { // the default: the current folder's
+        writeFile("settings1.ini", "TCP/IP\r\n127.0.0.1\r\n\r\n" + port + "\r\n");
+    } else { // a serial device path on line 1, the baud rate left to its start text
+        writeFile("link.ini", dir("reader").toLocal8Bit() + "\r\n\r\n\r\n\r\n");
+        linkArguments = {"--settings", dir("link.ini")};
+    }
+
+    if (!written.isEmpty()) {
+        writeFile("in.zq", written);
+        const Run w = run(linkArguments + QStringList{"write-config", "in.zq", "--verify"});
+        QVERIFY2(w.exitCode == 0, w.err.constData());
+        QVERIFY2(w.out.contains("\tOK/0D/0A\n"), w.out.constData());
+    }
+    QVERIFY(QDir().mkdir(dir("out")));
+    const Run r = run(linkArguments + QStringList{"read-config", "-o", "out"});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QCOMPARE(QDir(dir("out")).entryList(QDir::Files), QStringList{fileName});
+    QFile file(dir("out/" + fileName));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), expected);
+}
+
+// Arguments -> exit status -> what standard error says -> what standard
+// output holds. "@TCP" is 127.0.0.1 and the port of the row's reader, "@DIR"
+// the working folder.
+void TstZantoctl::exitStatus_data()
+{
+    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, silent, half, closed, or none
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QByteArray>("zq");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrPhrase");
+    QTest::addColumn<QString>("stdoutPattern");
+
+    const QByteArray none;
+    const QStringList tcp{"--tcp", "@TCP"};
+    const QByteArray badRange = "RR001\r\nStandard\r\n9600\r\n4-wire\r\nFrequency hopping default sub-bands\r\n0D\r\n00\r\n"
+                                "F5\r\n48\r\nNo Heartbeat\r\nRead Always\r\n110%\r\n";
+    const QString iso = QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)");
+
+    // 3: bad input, said before any link is opened
+    QTest::newRow("no command") << "none" << none << none << QStringList{} << 3 << "no command given" << "";
+    QTest::newRow("unknown option") << "none" << none << none << QStringList{"send", "x", "--bogus"} << 3
+                                    << "unknown option --bogus" << "";
+    QTest::newRow("option of another command") << "none" << none << none << QStringList{"send", "x", "--verify"} << 3
+                                               << "--verify does not go with send" << "";
+    QTest::newRow("two links") << "none" << none << none
+                               << QStringList{"--tcp", "127.0.0.1", "--serial", "@DIR/x", "monitor"} << 3
+                               << "give one link only" << "";
+    QTest::newRow("no settings1.ini") << "none" << none << none << QStringList{"monitor"} << 3
+                                      << "settings1.ini not read" << "";
+    QTest::newRow("settings1.ini TCP port") << "none" << QByteArray("TCP/IP\r\n127.0.0.1\r\n9600\r\nten\r\n") << none
+                                            << QStringList{"monitor"} << 3 << "line 4: \"ten\" is no TCP port" << "";
+    QTest::newRow("zq with no mode") << "closed" << none << QByteArray("NOMOD\r\nFast\r\n") << tcp + QStringList{"write-config", "in.zq"}
+                                     << 3 << "Not sent: " << "";
+    QTest::newRow("zq read range") << "closed" << none << badRange << tcp + QStringList{"write-config", "in.zq"} << 3
+                                   << "Not sent: Read Range \"110%\" has no code" << "";
+    QTest::newRow("zq missing") << "closed" << none << none << tcp + QStringList{"write-config", "none.zq"} << 3
+                                << "Not loaded" << "";
+    QTest::newRow("tag data too long") << "closed" << none << none
+                                       << tcp + QStringList{"tag-write", QString(2080, QLatin1Char('A'))} << 3
+                                       << "at most 2079" << "";
+    QTest::newRow("mini too long") << "closed" << none << none << tcp + QStringList{"tag-write", "123456", "--mini"}
+                                   << 3 << "at most five characters" << "";
+    QTest::newRow("outside 8 bits") << "closed" << none << none << tcp + QStringList{"send", QStringLiteral("A\u20ac")}
+                                    << 3 << "U+20AC, a character outside 8 bits" << "";
+    QTest::newRow("bad rule") << "closed" << none << none << tcp + QStringList{"send", "x", "--rule", "first"} << 3
+                              << "--rule wants" << "";
+    QTest::newRow("bad button") << "closed" << none << none << tcp + QStringList{"button", "input4"} << 3
+                                << "button wants one of" << "";
+    QTest::newRow("bad timeout") << "closed" << none << none << tcp + QStringList{"monitor", "--timeout", "0"} << 3
+                                 << "--timeout wants seconds" << "";
+    QTest::newRow("-o into no folder") << "closed" << none << none
+                                       << tcp + QStringList{"read-config", "-o", "nothere/x.zq"} << 3 << "no folder"
+                                       << "";
+    // 0: help
+    QTest::newRow("help COMMAND") << "none" << none << none << QStringList{"help", "tag-write"} << 0 << ""
+                                  << "^Usage: zantoctl \\[LINK\\] tag-write DATA";
+    QTest::newRow("COMMAND --help") << "none" << none << none << QStringList{"monitor", "--help"} << 0 << ""
+                                    << "--for S";
+    // 2: no link
+    QTest::newRow("connection refused") << "closed" << none << none << tcp + QStringList{"monitor"} << 2
+                                        << "could not connect to 127.0.0.1" << "";
+    QTest::newRow("no serial port") << "none" << none << none << QStringList{"--serial", "@DIR/none", "monitor"} << 2
+                                    << "not available" << "";
+    QTest::newRow("dies mid-reply") << "half" << none << none << tcp + QStringList{"read-config", "-o", "."} << 2
+                                    << "no file was written" << "^$";
+    // 1: no answer
+    QTest::newRow("no answer") << "silent" << none << none << tcp + QStringList{"send", "x", "--wait", "0.3"} << 1
+                               << "no answer within" << "^$";
+    QTest::newRow("no configuration reply") << "silent" << none << none
+                                            << tcp + QStringList{"read-config", "--timeout", "0.3"} << 1
+                                            << "no configuration reply" << "^$";
+    // 4: --verify against a reader that keeps its old configuration
+    QTest::newRow("verify differs") << "sim-ignore-writes" << none << Universal
+                                    << tcp + QStringList{"write-config", "in.zq", "--verify"} << 4
+                                    << "differs from in.zq in 9 field(s)"
+                                    << "^Mode: expected \"Universal\", the reader has \"Standard\"$(?s).*"
+                                       "^Term Char\\(HEX\\): expected \"03\", the reader reports none$";
+    // 0: answers printed as the grid shows them
+    QTest::newRow("answer printed") << "sim" << none << none << tcp + QStringList{"send", "X", "--wait", "0.3"} << 0 << ""
+                                    << "^" + iso + "\t 45 52 52 20 3F 0D 0A\tERR \\?/0D/0A\n$";
+    QTest::newRow("answer as JSON") << "sim" << none << none << tcp + QStringList{"send", "X", "--wait", "0.3", "--json"}
+                                    << 0 << "" << "^\\{\"time\":\"" + iso + "\",\"hex\":\"455252203F0D0A\",\"length\":7\\}\n$";
+    QTest::newRow("tag data escapes") << "sim" << none << none << tcp + QStringList{"tag-write", "AB/41", "--wait", "0.3"}
+                                      << 0 << "" << "\tW OK 3/0D/0A\n$";
+    QTest::newRow("tag write short form") << "sim" << none << none
+                                          << tcp + QStringList{"tag-write", "/41", "--mini", "--wait", "0.3"} << 0 << ""
+                                          << "\tw OK 3/0D/0A\n$";
+    QTest::newRow("read-config") << "sim" << none << none << tcp + QStringList{"read-config"} << 0 << ""
+                                 << "^ReaderName: XXXXX\nMode: Standard\n(.+\n){9}Read Range: Range 4\\(100%\\)\n$";
+    QTest::newRow("read-config JSON") << "sim" << none << none << tcp + QStringList{"read-config", "--json"} << 0 << ""
+                                      << "^\\{\"ReaderName\":\"XXXXX\",\"Mode\":\"Standard\",.*\"ReadRange\":\"Range 4\\(100%\\)\"\\}\n$";
+    QTest::newRow("reset closes the link") << "sim" << none << none << tcp + QStringList{"ethernet", "reset"} << 0
+                                           << "restarting" << "\tRESET/0D/0A\n$";
+    QTest::newRow("monitor --for") << "sim" << none << none << tcp + QStringList{"monitor", "--for", "0.3"} << 0 << ""
+                                   << "^$";
+}
+
+void TstZantoctl::exitStatus()
+{
+    QFETCH(QString, reader);
+    QFETCH(QByteArray, settings);
+    QFETCH(QByteArray, zq);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrPhrase);
+    QFETCH(QString, stdoutPattern);
+
+    std::unique_ptr<FakeReader> fake;
+    quint16 port = 0;
+    if (reader.startsWith(QLatin1String("sim"))) {
+        QVERIFY(startSimulator(reader == QLatin1String("sim") ? QStringList{} : QStringList{"--ignore-writes"}));
+        port = m_sim->port();
+    } else if (reader == QLatin1String("silent") || reader == QLatin1String("half")) {
+        fake = std::make_unique<FakeReader>(reader == QLatin1String("half"));
+        port = fake->server.serverPort();
+    } else if (reader == QLatin1String("closed")) {
+        QTcpServer gone; // a port nobody listens on once it closes
+        QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
+        port = gone.serverPort();
+    }
+    if (!settings.isEmpty())
+        writeFile("settings1.ini", settings);
+    if (!zq.isEmpty())
+        writeFile("in.zq", zq);
+    for (QString &argument : arguments)
+        argument.replace(QLatin1String("@TCP"), QStringLiteral("127.0.0.1:%1").arg(port)).replace(QLatin1String("@DIR"), m_dir->path());
+
+    const Run r = run(arguments);
+    QVERIFY2(r.exitCode == exitCode, (QByteArray::number(r.exitCode) + ": " + r.err).constData());
+    if (stderrPhrase.isEmpty())
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+    else
+        QVERIFY2(QString::fromLocal8Bit(r.err).contains(stderrPhrase), r.err.constData());
+    if (!stdoutPattern.isEmpty()) {
+        const QRegularExpression pattern(stdoutPattern, QRegularExpression::MultilineOption);
+        QVERIFY2(pattern.match(QString::fromLocal8Bit(r.out)).hasMatch(), r.out.constData());
+    }
+    // A configuration file appears only when a whole reply came.
+    if (arguments.contains(QLatin1String("-o")) && exitCode != 0)
+        QCOMPARE(QDir(m_dir->path()).entryList({"*.zq"}, QDir::Files), QStringList{});
+}
+
+// monitor over the pseudo-terminal, with the reader streaming: every line is
+// one burst as the grid shows it, and the run ends 0 on SIGTERM, 2 when the
+// reader goes away.
+void TstZantoctl::monitorEnds_data()
+{
+    QTest::addColumn<bool>("readerGoes");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("SIGTERM") << false << 0;
+    QTest::newRow("reader gone") << true << 2;
+}
+
+void TstZantoctl::monitorEnds()
+{
+    QFETCH(bool, readerGoes);
+    QFETCH(int, exitCode);
+    QVERIFY(startSimulator({"--stream", "20"}));
+
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(ZANTOCTL_PATH), {"--serial", dir("reader"), "--quiet-ms", "20", "monitor"});
+    QByteArray out;
+    QSignalSpy lines(&process, &QProcess::readyReadStandardOutput);
+    while (out.count('\n') < 2 && lines.wait(10000))
+        out += process.readAllStandardOutput();
+    QVERIFY2(out.count('\n') >= 2, process.readAllStandardError().constData());
+
+    QSignalSpy finished(&process, &QProcess::finished);
+    if (readerGoes)
+        m_sim->stop();
+    else
+        process.terminate();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    if (readerGoes)
+        QVERIFY(process.readAllStandardError().contains("the link was lost"));
+    out += process.readAllStandardOutput();
+    const QRegularExpression line(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)"
+                                                 "\t( [0-9A-F]{2})+\t[^\t]*$"));
+    for (const QByteArray &l : out.split('\n').mid(0, out.count('\n')))
+        QVERIFY2(line.match(QString::fromLocal8Bit(l)).hasMatch(), l.constData());
+}
+
+QTEST_GUILESS_MAIN(TstZantoctl)
+#include "tst_zantoctl.moc"
