@@ -7,6 +7,7 @@
 #include "protocol/tagdata.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <cmath>
@@ -393,7 +394,8 @@ bool prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, 
     }
     case Command::WriteConfig: {
         o.configPath = operand;
-        const ConfigFileContent content = readConfigFile(operand);
+        const QFileInfo file(operand);
+        const ConfigFileContent content = readConfigFile(file.path(), QFile::encodeName(file.fileName()));
         if (!content.problem.isEmpty()) {
             *error = content.problem;
             return false;
