@@ -140,14 +140,30 @@ void TestPipeline::streamPastTheBudgetThenClear()
             pending.remove(0, 32767);
         }
     };
-    for (int i = 0; i < 700; ++i) // 700 pieces of 60,001 bytes: about 40 MiB
+    for (int i = 0; i < 700; ++i) { // 700 pieces of 60,001 bytes: about 40 MiB
         send(numbered(60001, i));
+        if (i % 8 == 7)
+            grid.flush(); // a batch, as the grid's timer makes one
+    }
     grid.flush();
     const ReceivedStore &store = pipeline.store();
     QCOMPARE(grid.rows() - 1, int(store.rowCount()));
     QVERIFY(grid.droppedRows() > 0);
     for (qsizetype r = 0; r < store.rowCount(); ++r)
         QCOMPARE(store.row(r).bytes(), rows[rows.size() - store.rowCount() + r]);
+    // Memory the oldest rows gave back is used again: the store holds its rows
+    // and at most three 4 MiB chunks' worth beside them.
+    QVERIFY2(store.bytes() + store.overheadBytes() <= quint64(6 + 12) * 1024 * 1024,
+             qPrintable(QString::number(store.overheadBytes())));
+
+    // A budget smaller than a burst still keeps the newest row whole: it is
+    // the one just shown, and decoded where it stands.
+    grid.setByteBudget(1000);
+    send(numbered(32767, 7));
+    grid.flush();
+    QCOMPARE(store.rowCount(), 1);
+    QCOMPARE(store.row(0).bytes(), rows.last());
+    grid.setByteBudget(6 * 1024 * 1024);
 
     grid.clear(); // a burst is half gathered: it carries on
     QCOMPARE(store.rowCount(), 0);
