@@ -7,7 +7,7 @@ TcpClient::TcpClient(QObject *parent)
 {
     m_socket.setReadBufferSize(ReadBufferLimit);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpClient::connected);
-    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpClient::dataArrival);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpClient::handleReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpClient::handleError);
     connect(&m_socket, &QTcpSocket::disconnected, this, &TcpClient::handleDisconnected);
 }
@@ -24,6 +24,7 @@ void TcpClient::connectToReader()
 {
     m_peerClosed = false;
     m_failed = false;
+    m_holding = false;
     // Unbuffered: reads go from the system straight into the caller's space
     // (the row being gathered), not through a buffer of the socket's own.
     m_socket.connectToHost(m_host, m_port, QIODevice::ReadWrite | QIODevice::Unbuffered);
@@ -31,6 +32,7 @@ void TcpClient::connectToReader()
 
 void TcpClient::close()
 {
+    m_holding = false;
     m_closing = true;
     m_socket.abort();
     m_closing = false;
@@ -71,25 +73,62 @@ bool TcpClient::sendData(const QByteArray &bytes)
     return m_socket.write(bytes) == bytes.size();
 }
 
+void TcpClient::handleReadyRead()
+{
+    // Without a buffer of its own the socket says "readable" for data and for
+    // the end of the connection alike; only data is an arrival. A read of one
+    // byte tells them apart (and lets the socket watch again).
+    if (m_socket.bytesAvailable() > 0) {
+        Q_EMIT dataArrival();
+        return;
+    }
+    char byte = 0;
+    const qint64 n = m_socket.read(&byte, 1);
+    if (n == 1) {
+        m_held = byte; // arrived meanwhile: it goes first to the next reader
+        m_holding = true;
+        Q_EMIT dataArrival();
+    } else if (n < 0) {
+        noteEnd(false);
+    }
+}
+
+void TcpClient::noteEnd(bool queued)
+{
+    if (m_closing || m_peerClosed || m_failed || m_socket.state() == QAbstractSocket::ConnectedState)
+        return;
+    // The socket learns of the end only on reading, and says nothing: the
+    // reader closing, or the link failing, is told from here.
+    if (m_socket.error() == QAbstractSocket::RemoteHostClosedError) {
+        m_peerClosed = true;
+        if (queued)
+            QMetaObject::invokeMethod(this, &TcpClient::closed, Qt::QueuedConnection);
+        else
+            Q_EMIT closed();
+        return;
+    }
+    m_failed = true;
+    const QString why = m_socket.errorString();
+    if (queued)
+        QMetaObject::invokeMethod(this, [this, why] { Q_EMIT error(why); }, Qt::QueuedConnection);
+    else
+        Q_EMIT error(why);
+}
+
 qint64 TcpClient::getData(char *buffer, qint64 maxBytes)
 {
-    const qint64 n = m_socket.read(buffer, maxBytes);
-    if (n >= 0)
-        return n;
-    // Without a buffer of its own the socket learns of the end only here, on
-    // reading, and says nothing: the reader closing, or the link failing, is
-    // told from here, once the caller is done with this read.
-    if (!m_closing && !m_peerClosed && !m_failed && m_socket.state() != QAbstractSocket::ConnectedState) {
-        if (m_socket.error() == QAbstractSocket::RemoteHostClosedError) {
-            m_peerClosed = true;
-            QMetaObject::invokeMethod(this, &TcpClient::closed, Qt::QueuedConnection);
-        } else {
-            m_failed = true;
-            QMetaObject::invokeMethod(
-                this, [this, why = m_socket.errorString()] { Q_EMIT error(why); }, Qt::QueuedConnection);
-        }
+    qint64 taken = 0;
+    if (m_holding && maxBytes > 0) {
+        buffer[taken++] = m_held;
+        m_holding = false;
     }
-    return 0;
+    const qint64 n = m_socket.read(buffer + taken, maxBytes - taken);
+    if (n >= 0)
+        return taken + n;
+    // The end comes after what was read before it: told once the caller is
+    // done with this read.
+    noteEnd(true);
+    return taken;
 }
 
 void TcpClient::handleError(QAbstractSocket::SocketError error)

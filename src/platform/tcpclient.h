@@ -57,6 +57,10 @@ Q_SIGNALS:
 private:
     void handleError(QAbstractSocket::SocketError error);
     void handleDisconnected();
+    void handleReadyRead();
+    // The socket has ended: closed by the reader, or failed. `queued` tells
+    // it after the current read is done.
+    void noteEnd(bool queued);
 
     QTcpSocket m_socket;
     QString m_host;
@@ -64,6 +68,9 @@ private:
     bool m_peerClosed = false;
     bool m_failed = false;
     bool m_closing = false;
+    // A byte read to tell data from the end of the connection, not yet taken.
+    char m_held = 0;
+    bool m_holding = false;
 };
 
 } // namespace zanto
