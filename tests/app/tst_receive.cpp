@@ -151,6 +151,7 @@ void TestReceive::burstRows_data()
     QTest::newRow("high bytes") << QByteArray("\x80\xFE") << " 80 FE" << QString::fromLatin1("\x80\xFE");
     QTest::newRow("tab stays in the text") << QByteArray("a\tb") << " 61 09 62" << QString::fromUtf8("a\u2409b");
     QTest::newRow("delete") << QByteArray("\x7F") << " 7F" << QString(QChar(0x2421));
+    QTest::newRow("a space is a space") << QByteArray("A B ") << " 41 20 42 20" << "A B ";
 }
 
 void TestReceive::burstRows()
