@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -72,11 +73,20 @@ MainWindow::MainWindow(QWidget *parent)
 
     // A burst that keeps growing (a reader streaming without the pause that
     // ends a burst) is shown while it grows, not only once it is full.
-    m_liveDelay.setSingleShot(true);
-    m_liveDelay.setInterval(LiveAfterMs);
-    connect(m_pipeline, &ReceivePipeline::burstStarted, this, [this] { m_liveDelay.start(); });
-    connect(&m_liveDelay, &QTimer::timeout, this, [this] {
-        if (m_pipeline->gathering() && !m_pipeline->receivedText().isEmpty())
+    // A few looks a second while bursts come, none when the links are quiet;
+    // nothing per burst, which a stream has tens of thousands of a second.
+    m_liveCheck.setInterval(LiveCheckMs);
+    connect(m_pipeline, &ReceivePipeline::burstStarted, this, [this] {
+        if (!m_liveCheck.isActive())
+            m_liveCheck.start();
+    });
+    connect(&m_liveCheck, &QTimer::timeout, this, [this] {
+        if (!m_pipeline->gathering()) {
+            m_liveCheck.stop();
+            return;
+        }
+        const qint64 age = QDateTime::currentMSecsSinceEpoch() - m_pipeline->firstArrivalMs();
+        if (!m_pipeline->receivedText().isEmpty() && age >= LiveAfterMs)
             MSFlexGrid1->showLiveRow(m_pipeline->firstArrivalMs());
     });
 
@@ -433,7 +443,6 @@ bool MainWindow::SendToReader(const QString &text, LinkRule rule)
 
 void MainWindow::Timer1_Burst(QByteArrayView text)
 {
-    m_liveDelay.stop();
     m_lastBurstBytes = text.size();
     ++m_burstCount;
     if (text.isEmpty()) {

@@ -159,7 +159,8 @@ private:
     static constexpr int UnlimitedLength = 32767;
     // How long a burst gathers before it shows as a live row.
     static constexpr int LiveAfterMs = 1000;
-    QTimer m_liveDelay;
+    static constexpr int LiveCheckMs = 200;
+    QTimer m_liveCheck;
     bool m_warnedOnClose = false;
     bool m_settingsProblemShown = false;
     qint64 m_burstCount = 0;

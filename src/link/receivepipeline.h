@@ -4,6 +4,7 @@
 #include "platform/receivedstore.h"
 
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -32,12 +33,13 @@ public:
     // The same, written in place by the link.
     char *reserve(qsizetype *room) override;
     void commit(qsizetype n) override;
-    // The quiet interval has passed: ends the burst, empty or not.
-    void quietIntervalPassed();
+    // Ends the burst now, empty or not, as a full quiet interval would (the
+    // link is gone, or a caller stands in for the clock).
+    void endBurstNow();
 
     // The burst gathered so far.
     QByteArrayView receivedText() const { return m_store.openRow(); }
-    bool gathering() const { return m_quiet.isActive(); }
+    bool gathering() const { return m_gathering; }
     qint64 firstArrivalMs() const { return m_firstArrivalMs; }
     // Every burst becomes the store's last row when it ends.
     ReceivedStore &store() { return m_store; }
@@ -51,11 +53,16 @@ Q_SIGNALS:
     void burstEnded(QByteArrayView text, qint64 firstArrivalMs);
 
 private:
-    void endBurst();
+    void quietTimerTick();
+    // Ends the burst with the first `size` bytes gathered (all when size < 0).
+    void endBurst(qsizetype size = -1);
 
     std::function<int()> m_interval;
     ReceivedStore m_store;
     QTimer m_quiet;
+    bool m_gathering = false; // arrivals since the last burst ended
+    QElapsedTimer m_sinceArrival;
+    int m_quietMs = DefaultQuietMs;
     qint64 m_firstArrivalMs = 0;
 };
 

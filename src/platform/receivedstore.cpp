@@ -94,7 +94,11 @@ char *ReceivedStore::openRowSpace(qsizetype maxRow, qsizetype *room)
     if (m_openSize == 0 && (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < maxRow))
         m_chunks.push_back(takeChunk(maxRow));
     Chunk &chunk = m_chunks.back();
-    *room = qMin(maxRow, chunk.capacity - chunk.used) - m_openSize;
+    // Whole rows' worth from the open row's start: cut into rows of maxRow,
+    // what is read leaves a last open row that starts at most a full row
+    // before the chunk's end.
+    const qsizetype free = chunk.capacity - chunk.used;
+    *room = (free / maxRow) * maxRow - m_openSize;
     return chunk.data + chunk.used + m_openSize;
 }
 
@@ -111,16 +115,18 @@ QByteArrayView ReceivedStore::openRow() const
     return QByteArrayView(chunk.data + chunk.used, m_openSize);
 }
 
-void ReceivedStore::closeRow(qint64 arrivalMs)
+void ReceivedStore::closeRow(qint64 arrivalMs, qsizetype size)
 {
-    if (m_openSize == 0)
+    if (size < 0 || size > m_openSize)
+        size = m_openSize;
+    if (size == 0)
         return;
     Chunk &chunk = m_chunks.back();
     const auto seq = quint32(m_firstChunkSeq + m_chunks.size() - 1);
-    m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(m_openSize), arrivalMs});
-    chunk.used += m_openSize;
-    m_bytes += quint64(m_openSize);
-    m_openSize = 0;
+    m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(size), arrivalMs});
+    chunk.used += size;
+    m_bytes += quint64(size);
+    m_openSize -= size;
 }
 
 void ReceivedStore::append(const char *data, qsizetype size, qint64 arrivalMs)

@@ -29,14 +29,17 @@ public:
 
     static constexpr qsizetype ChunkSize = 4 * 1024 * 1024;
 
-    // Space for at least one more byte of the open row, `*room` bytes in all,
-    // so that the row can grow to `maxRow` bytes in one piece.
+    // Space behind the open row, `*room` bytes (at least one), for rows of at
+    // most `maxRow` bytes: whatever is written there and then cut into rows of
+    // `maxRow` leaves an open row that can still grow to `maxRow` in place.
+    // So a stream is read in large pieces, and no row ever moves.
     char *openRowSpace(qsizetype maxRow, qsizetype *room);
     // n bytes were written at the space openRowSpace() gave.
     void grow(qsizetype n);
     QByteArrayView openRow() const;
-    // The open row becomes the last row (an empty one is dropped).
-    void closeRow(qint64 arrivalMs);
+    // The open row's first `size` bytes (all of them when size < 0) become the
+    // last row; what follows them stays open. An empty row is dropped.
+    void closeRow(qint64 arrivalMs, qsizetype size = -1);
 
     void append(const char *data, qsizetype size, qint64 arrivalMs);
     void append(const QByteArray &bytes, qint64 arrivalMs) { append(bytes.constData(), bytes.size(), arrivalMs); }

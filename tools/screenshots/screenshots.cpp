@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     };
     for (const QByteArray &b : bursts) {
         w.pipeline()->arrival(b);
-        w.pipeline()->quietIntervalPassed();
+        w.pipeline()->endBurstNow();
     }
     w.MSFlexGrid1->flush();
     w.OptUniversal->click();

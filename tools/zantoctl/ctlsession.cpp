@@ -198,7 +198,7 @@ void CtlSession::burstEnded(QByteArrayView view, qint64 firstArrivalMs)
 bool CtlSession::flushBurst()
 {
     if (m_pipeline.gathering())
-        m_pipeline.quietIntervalPassed();
+        m_pipeline.endBurstNow();
     return m_phase == Phase::Done;
 }
 
