@@ -1,22 +1,22 @@
 #include "app/mainwindow.h"
 
-#include "link/receivepipeline.h"
 #include "commands/modes.h"
 #include "commands/setuptagdialog.h"
 #include "commands/tagdatafield.h"
 #include "config/readerconfigdialog.h"
 #include "ethernet/ethernetsettingsdialog.h"
-#include "protocol/latin1.h"
-#include "widgets/receivedgrid.h"
-#include "widgets/twips.h"
-#include "widgets/wrapbutton.h"
+#include "link/receivepipeline.h"
 #include "protocol/commands.h"
+#include "protocol/latin1.h"
 #include "protocol/tagdata.h"
 #include "settings/portsettingsdialog.h"
 #include "widgets/counterbox.h"
 #include "widgets/editablelist.h"
 #include "widgets/enterpresses.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/receivedgrid.h"
+#include "widgets/twips.h"
+#include "widgets/wrapbutton.h"
 
 #include <QApplication>
 #include <QCheckBox>

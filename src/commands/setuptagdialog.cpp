@@ -1,8 +1,8 @@
 #include "commands/setuptagdialog.h"
 
 #include "protocol/commands.h"
-#include "widgets/twips.h"
 #include "widgets/enterpresses.h"
+#include "widgets/twips.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>

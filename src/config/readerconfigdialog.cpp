@@ -1,14 +1,14 @@
 #include "config/readerconfigdialog.h"
 
-#include "protocol/commands.h"
 #include "platform/configfiles.h"
-#include "protocol/latin1.h"
 #include "platform/textfile.h"
-#include "widgets/twips.h"
-#include "widgets/wrapbutton.h"
+#include "protocol/commands.h"
+#include "protocol/latin1.h"
 #include "widgets/editablelist.h"
 #include "widgets/enterpresses.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/twips.h"
+#include "widgets/wrapbutton.h"
 
 #include <QCloseEvent>
 #include <QDateTime>

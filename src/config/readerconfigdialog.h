@@ -3,8 +3,8 @@
 #include "link/sendtoreader.h"
 #include "protocol/configstring.h"
 
-#include "widgets/keepingdialog.h"
 #include "widgets/editablelist.h"
+#include "widgets/keepingdialog.h"
 
 #include <QDialog>
 #include <QTimer>

@@ -2,8 +2,8 @@
 
 #include "protocol/commands.h"
 #include "protocol/latin1.h"
-#include "widgets/twips.h"
 #include "widgets/enterpresses.h"
+#include "widgets/twips.h"
 
 #include <QDir>
 #include <QLabel>

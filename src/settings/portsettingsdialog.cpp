@@ -1,9 +1,9 @@
 #include "settings/portsettingsdialog.h"
 
 #include "protocol/latin1.h"
-#include "widgets/twips.h"
 #include "widgets/editablelist.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/twips.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "widgets/settingsfiledialog.h"
 #include "widgets/editablelist.h"
+#include "widgets/settingsfiledialog.h"
 
 class QComboBox;
 class QLabel;
