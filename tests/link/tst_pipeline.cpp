@@ -104,6 +104,19 @@ void TestPipeline::arrivalsKeepOneBurstGoing()
     QTRY_COMPARE(ended.list.size(), 1);
     QCOMPARE(ended.list[0].bytes, sent);
     QVERIFY(ended.list[0].firstArrivalMs >= before && ended.list[0].firstArrivalMs <= after);
+
+    // One arrival that fills a burst begun earlier and starts the next: each
+    // burst has the time of its own first byte.
+    pipeline.arrival("x");
+    const qint64 x = QDateTime::currentMSecsSinceEpoch();
+    QTest::qWait(60);
+    const qint64 big = QDateTime::currentMSecsSinceEpoch();
+    pipeline.arrival(QByteArray(32767, 'y'));
+    QTRY_COMPARE(ended.list.size(), 3);
+    QCOMPARE(ended.list[1].bytes, "x" + QByteArray(32766, 'y'));
+    QVERIFY(ended.list[1].firstArrivalMs <= x);
+    QCOMPARE(ended.list[2].bytes, QByteArray("y"));
+    QVERIFY(ended.list[2].firstArrivalMs >= big);
 }
 
 void TestPipeline::eventWithoutDataIsABurst()
