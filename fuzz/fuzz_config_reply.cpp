@@ -103,6 +103,34 @@ ConfigFields expectedFields(const Shape &shape, const Reply &reply)
     return fields;
 }
 
+// The fields each mode's string carries, in the order they stand in it.
+QList<ConfigField> carriedFields(ReaderMode mode)
+{
+    using F = ConfigField;
+    QList<F> fields{F::ReaderName, F::Frequency, F::ReadRange, F::BaudRate};
+    switch (mode) {
+    case ReaderMode::Standard: break;
+    case ReaderMode::Enhanced: fields << F::StringLength << F::TermChar; break;
+    case ReaderMode::Track:
+        fields << F::StringLength << F::TermChar << F::HeadChar << F::HandShake << F::TagsToRead;
+        break;
+    case ReaderMode::Universal:
+        fields << F::StringLength << F::TermChar << F::HeadChar << F::Heartbeat;
+        break;
+    }
+    return fields;
+}
+
+std::optional<ConfigField> firstLineBreak(ReaderMode mode, const ConfigFields &fields)
+{
+    for (const ConfigField field : carriedFields(mode)) {
+        const QByteArray &text = fieldText(fields, field);
+        if (text.contains('\r') || text.contains('\n'))
+            return field;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -140,6 +168,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ConfigFields shown;
     applyDecoded(*decoded, shown);
     const ConfigBuildResult built = BuildConfigString(shown);
+    // A CR or LF inside a field is shown as received but never sent back: it
+    // would end the write command early. The first such field is the one blamed.
+    if (const std::optional<ConfigField> broken = firstLineBreak(shape->mode, shown)) {
+        FUZZ_CHECK(!built.ok && built.badField == broken);
+        return 0;
+    }
     FUZZ_CHECK(built.ok);
     FUZZ_CHECK(built.string.size() == shape->length - 5);
     FUZZ_CHECK(built.string.mid(5, 5) == reply.at(10, 5));
