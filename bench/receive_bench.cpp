@@ -166,6 +166,21 @@ double ddPty(qint64 total, const QString &dir)
     return total / 1048576.0 / (clock.nsecsElapsed() / 1e9);
 }
 
+// A plain socket connected to 127.0.0.1:port, or -1.
+int connectLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // What any program that keeps what it shows can do: the same bare loop over a
 // socket, every byte also kept in a bounded ring as large as the grid's
 // budget. Measured past the ring's first fill, as the pipeline's past-budget
@@ -173,12 +188,8 @@ double ddPty(qint64 total, const QString &dir)
 double ringFloorTcp(qint64 total, qint64 ringBytes, bool direct)
 {
     LoopbackSender sender(total);
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(sender.port());
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+    const int fd = connectLoopback(sender.port());
+    if (fd < 0)
         return 0;
     std::vector<char> block(1 << 20);
     std::vector<char> ring(static_cast<size_t>(ringBytes));
@@ -221,12 +232,8 @@ double ringFloorTcp(qint64 total, qint64 ringBytes, bool direct)
 double ringEventLoopTcp(qint64 total, qint64 ringBytes)
 {
     LoopbackSender sender(total);
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(sender.port());
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+    const int fd = connectLoopback(sender.port());
+    if (fd < 0)
         return 0;
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     std::vector<char> ring(static_cast<size_t>(ringBytes));

@@ -30,7 +30,7 @@ AREAS = {
 # and reported, but not counted.
 EQUIVALENT = {
     "link drops an event without data":
-        "Qt's links announce data only, never an event without it; the empty-event path is the spec's, unreachable here",
+        "Qt's links announce data only, never an event without it, so the path for an empty event is unreachable here",
     "scroll rule starts a row early":
         "with four or more rows in view the rule's top row lies past the last one and the view stops at the newest",
     "written through a planted link":

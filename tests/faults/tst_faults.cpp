@@ -246,7 +246,10 @@ void TestFaults::closingWithAFailedSave()
         QSKIP(qPrintable(dir.why()));
     MainWindow w;
     w.show();
-    w.portSettings(false)->PortNumber->setText(QStringLiteral("4002"));
+    QLineEdit *port = w.portSettings(false)->PortNumber;
+    port->selectAll();
+    QTest::keyClicks(port, QStringLiteral("4002"));
+    QCOMPARE(port->text(), QStringLiteral("4002"));
     QVERIFY(!w.close());
     QVERIFY(w.isVisible() && w.existingPortSettings());
     QVERIFY2(w.Connect_Error->text().startsWith("settings1.ini not written: No space left on device; the old file is unchanged.")
