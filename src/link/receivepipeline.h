@@ -43,7 +43,6 @@ public:
     qint64 firstArrivalMs() const { return m_firstArrivalMs; }
     // Every burst becomes the store's last row when it ends.
     ReceivedStore &store() { return m_store; }
-    const QTimer &quietTimer() const { return m_quiet; }
 
 Q_SIGNALS:
     // The first bytes of a burst arrived.

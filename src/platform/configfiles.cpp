@@ -1,6 +1,7 @@
 #include "platform/configfiles.h"
 
 #include "platform/textfile.h"
+#include "protocol/latin1.h"
 #include "protocol/linefile.h"
 
 #include <QDir>
@@ -17,16 +18,6 @@ namespace zanto {
 
 namespace {
 
-bool isControl(char16_t u)
-{
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
-}
-
-QString codePoint(char32_t c)
-{
-    return QStringLiteral("U+%1").arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
-}
-
 // The reason comes first, so that a narrow label still shows it; the name
 // follows with every control or formatting character as '?', since it may
 // hold the very character that is the trouble.
@@ -34,7 +25,7 @@ QString refusedName(const QString &readerName, const QString &why)
 {
     QString shown;
     for (QChar c : readerName) {
-        const bool hidden = isControl(c.unicode()) || c.category() == QChar::Other_Format
+        const bool hidden = isControlCharacter(c.unicode()) || c.category() == QChar::Other_Format
                             || c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph;
         shown += hidden ? QChar(u'?') : c;
     }
@@ -52,10 +43,10 @@ ConfigFileName configFileName(const QString &readerName)
             return {{}, refusedName(readerName, QStringLiteral("'%1'").arg(c))};
         // C1 controls are Latin-1 characters too, but a file list shows them
         // as nothing or as boxes, and U+0085 is a line end to some programs.
-        if (isControl(u))
-            return {{}, refusedName(readerName, QObject::tr("a control character (%1)").arg(codePoint(u)))};
+        if (isControlCharacter(u))
+            return {{}, refusedName(readerName, QObject::tr("a control character (%1)").arg(codePointName(u)))};
         if (u > 0xFF)
-            return {{}, refusedName(readerName, QObject::tr("%1, a character outside 8 bits,").arg(codePoint(u)))};
+            return {{}, refusedName(readerName, QObject::tr("%1, a character outside 8 bits,").arg(codePointName(u)))};
     }
     // Without separators ".." cannot climb anywhere, but a name that is nothing
     // but dots is the directory itself or its parent on some systems, and a file

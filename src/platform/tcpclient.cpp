@@ -5,7 +5,6 @@ namespace zanto {
 TcpClient::TcpClient(QObject *parent)
     : QObject(parent)
 {
-    m_socket.setReadBufferSize(ReadBufferLimit);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpClient::connected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpClient::handleReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpClient::handleError);

@@ -46,8 +46,6 @@ public:
     qint64 getData(char *buffer, qint64 maxBytes);
     QString errorString() const { return m_socket.errorString(); }
 
-    static constexpr qint64 ReadBufferLimit = 1 << 20;
-
 Q_SIGNALS:
     void connected();
     void closed();

@@ -88,7 +88,7 @@ FileBytes readFileBytes(const QString &directory, const QByteArray &rawName, qin
 FileLines readLineFile(const QString &path, const FileReadLimits &limits = {});
 
 // Replaces the file's contents with the lines, each ended by CR LF: all of them
-// or none. A line holding a line feed is refused before anything is touched.
+// or none. A line holding a line feed is refused, and the old file stays whole.
 // Returns a problem text, empty on success.
 QString writeLineFile(const QString &path, const QList<QByteArray> &lines);
 // The same, with the lines asked for one at a time (line i = lineAt(i)).

@@ -23,11 +23,16 @@ QString fromBytes(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
+QString codePointName(char32_t c)
+{
+    return QStringLiteral("U+%1").arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
+}
+
 QString firstWideCharacter(const QString &text)
 {
     for (QChar c : text) {
         if (c.unicode() > 0xFF)
-            return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+            return codePointName(c.unicode());
     }
     return {};
 }

@@ -14,5 +14,13 @@ QString fromBytes(const QByteArray &bytes);
 bool isEightBit(const QString &text);
 // The first character outside 8 bits, for messages ("U+20AC").
 QString firstWideCharacter(const QString &text);
+// A character as a message names it: "U+0085".
+QString codePointName(char32_t c);
+// C0, DEL and C1: characters that are no text of their own in a field, a file
+// name or a copied row.
+constexpr bool isControlCharacter(char16_t u)
+{
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
 
 } // namespace zanto

@@ -1,5 +1,7 @@
 #include "protocol/textescapes.h"
 
+#include "protocol/latin1.h"
+
 namespace zanto {
 
 namespace {
@@ -18,7 +20,7 @@ QByteArray escapedText(const QByteArray &bytes)
     out.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        const bool control = b < 0x20 || (b >= 0x7F && b <= 0x9F);
+        const bool control = isControlCharacter(b);
         const bool slashReadAsEscape = b == '/' && i + 2 < bytes.size() && isUpperHexDigit(bytes[i + 1]) && isUpperHexDigit(bytes[i + 2]);
         if (control || slashReadAsEscape) {
             out += '/';

@@ -1,5 +1,7 @@
 #include "widgets/fieldvalidator.h"
 
+#include "protocol/latin1.h"
+
 #include <QLineEdit>
 #include <QToolTip>
 
@@ -14,12 +16,6 @@ FieldValidator::FieldValidator(QLineEdit *edit, int maxTyped)
     , m_before(edit->text())
 {
     connect(edit, &QLineEdit::textChanged, this, [this](const QString &text) { m_before = text; });
-}
-
-bool FieldValidator::isControl(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
 }
 
 void FieldValidator::tell(const QString &why) const
@@ -46,12 +42,9 @@ QValidator::State FieldValidator::validate(QString &input, int &pos) const
         ++tail;
     QString added = input.mid(head, input.size() - head - tail);
 
-    for (QChar c : added) {
-        if (c.unicode() > 0xFF) {
-            tell(tr("%1 is outside 8 bits: the reader cannot be sent it")
-                     .arg(QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper()));
-            return Invalid;
-        }
+    if (const QString wide = firstWideCharacter(added); !wide.isEmpty()) {
+        tell(tr("%1 is outside 8 bits: the reader cannot be sent it").arg(wide));
+        return Invalid;
     }
 
     QString why;
@@ -62,7 +55,7 @@ QValidator::State FieldValidator::validate(QString &input, int &pos) const
         why = tr("Only the first line was kept: this field holds one line");
     }
     const qsizetype typed = added.size();
-    added.removeIf(isControl);
+    added.removeIf([](QChar c) { return isControlCharacter(c.unicode()); });
     if (added.size() != typed && why.isEmpty())
         why = tr("Control characters cannot be put in this field");
 

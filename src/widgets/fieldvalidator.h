@@ -24,9 +24,6 @@ public:
 
     State validate(QString &input, int &pos) const override;
 
-    // Line breaks, C0 and C1 control characters and DEL.
-    static bool isControl(QChar c);
-
 private:
     void tell(const QString &why) const;
 

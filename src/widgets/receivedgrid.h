@@ -59,7 +59,6 @@ public:
     // True while new rows leave the view where the user put it.
     bool holdingView() const;
     // Rows that came below the view while it was held.
-    qsizetype newRowsBelow() const { return m_newBelow; }
     QPushButton *newRowsMarker() const { return m_marker; }
     // Back to the newest rows: the selection goes, the view follows again.
     void followNewest();

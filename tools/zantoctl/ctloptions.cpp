@@ -410,7 +410,7 @@ bool prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, 
         }
         const std::optional<QByteArray> command = buildConfigWriteCommand(built.string);
         if (!command) {
-            *error = QStringLiteral("Not sent: the configuration string is longer than 99 characters");
+            *error = QStringLiteral("Not sent: the configuration string is longer than %1 characters").arg(MaxConfigStringLength);
             return false;
         }
         o.text = *command;

@@ -6,6 +6,7 @@
 // status 3 and a message saying what to do instead.
 
 #include "link/linkparameters.h"
+#include "link/receivepipeline.h"
 #include "protocol/commands.h"
 #include "protocol/configlayout.h"
 
@@ -31,7 +32,7 @@ struct CtlOptions {
     QString commandName;
 
     zanto::LinkParameters link;
-    int quietMs = 250;
+    int quietMs = zanto::ReceivePipeline::DefaultQuietMs;
     int timeoutMs = 3000;
     int waitMs = 3000;             // how long the reader must be quiet before we stop listening
     std::optional<int> forMs;      // monitor: how long to listen
