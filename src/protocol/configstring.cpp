@@ -269,6 +269,14 @@ std::optional<DecodedConfig> decodeConfigString(const QByteArray &configString)
     return std::nullopt;
 }
 
+const std::optional<QByteArray> &decodedText(const DecodedConfig &decoded, ConfigField field)
+{
+    static const std::optional<QByteArray> none;
+    const auto it = std::find_if(DecodedMembers.begin(), DecodedMembers.end(),
+                                 [field](const DecodedMember &row) { return row.field == field; });
+    return it == DecodedMembers.end() ? none : decoded.*(it->member);
+}
+
 void applyDecoded(const DecodedConfig &decoded, ConfigFields &fields)
 {
     fields.mode = modeName(decoded.mode);

@@ -48,4 +48,8 @@ std::optional<DecodedConfig> decodeConfigString(const QByteArray &configString);
 // Applies a decoded reply to a set of texts (mode name included).
 void applyDecoded(const DecodedConfig &decoded, ConfigFields &fields);
 
+// The text a reply gave a field, if it gave one (never for the mode, which a
+// reply tells by its shape).
+const std::optional<QByteArray> &decodedText(const DecodedConfig &decoded, ConfigField field);
+
 } // namespace zanto

@@ -52,26 +52,6 @@ QByteArray burstLine(const QByteArray &bytes, qint64 firstArrivalMs, bool json)
     return isoTime(firstArrivalMs) + '\t' + hexText(bytes) + '\t' + shown(escapedText(bytes)) + '\n';
 }
 
-const std::optional<QByteArray> &decodedText(const DecodedConfig &d, ConfigField field)
-{
-    static const std::optional<QByteArray> none;
-    switch (field) {
-    case ConfigField::ReaderName: return d.readerName;
-    case ConfigField::BaudRate: return d.baudRate;
-    case ConfigField::RS485Mode: return d.rs485Mode;
-    case ConfigField::Frequency: return d.frequency;
-    case ConfigField::TermChar: return d.termChar;
-    case ConfigField::HeadChar: return d.headChar;
-    case ConfigField::StringLength: return d.stringLength;
-    case ConfigField::HandShake: return d.handShake;
-    case ConfigField::Heartbeat: return d.heartbeat;
-    case ConfigField::TagsToRead: return d.tagsToRead;
-    case ConfigField::ReadRange: return d.readRange;
-    case ConfigField::Mode: break;
-    }
-    return none;
-}
-
 QString seconds(int ms)
 {
     return QString::number(ms / 1000.0) + QLatin1String(" s");
