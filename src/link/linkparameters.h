@@ -25,6 +25,12 @@ inline constexpr const char *TcpChoice = "TCP/IP";
 // A baud rate no serial port goes beyond; a larger number is a typing slip.
 inline constexpr qint32 MaxBaud = 100'000'000;
 
+// settings1.ini keeps the four texts one a line, in this order; Port Settings
+// (and whoever reads the file as it does) shows the start text for a line that
+// is empty or missing.
+enum PortSettingsLine { PortLine, HostLine, BaudLine, TcpPortLine, PortSettingsLineCount };
+inline constexpr const char *PortSettingsStartTexts[PortSettingsLineCount] = {"1", "192.168.0.2", "9600", "10000"};
+
 // The values the four texts stand for.
 LinkParameters linkParametersFrom(const QString &port, const QString &baud, const QString &host, const QString &tcpPort);
 

@@ -1,5 +1,6 @@
 #include "settings/portsettingsdialog.h"
 
+#include "link/linkparameters.h"
 #include "protocol/latin1.h"
 #include "widgets/editablelist.h"
 #include "widgets/fieldvalidator.h"
@@ -14,7 +15,7 @@
 namespace zanto {
 
 PortSettingsDialog::PortSettingsDialog(QWidget *parent)
-    : SettingsFileDialog(QStringLiteral("settings1.ini"), 4, parent)
+    : SettingsFileDialog(QStringLiteral("settings1.ini"), PortSettingsLineCount, parent)
 {
     setObjectName(QStringLiteral("PortSet"));
     setWindowTitle(QStringLiteral("Port Settings"));
@@ -43,21 +44,21 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
         const QString description = info.description().isEmpty() ? info.portName() : info.description();
         Combo5->setItemData(Combo5->count() - 1, description, Qt::ToolTipRole);
     }
-    Combo5->setEditText(QStringLiteral("1"));
+    Combo5->setEditText(QLatin1String(PortSettingsStartTexts[PortLine]));
     placeTwips(Combo5, 480, 840, 1095, 315);
 
     Combo1 = new EditableList(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->addItems({QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"), QStringLiteral("19200"),
                       QStringLiteral("9600"), QStringLiteral("4800")});
-    Combo1->setEditText(QStringLiteral("9600"));
+    Combo1->setEditText(QLatin1String(PortSettingsStartTexts[BaudLine]));
     placeTwips(Combo1, 480, 1560, 975, 315);
 
-    IPAddress = new QLineEdit(QStringLiteral("192.168.0.2"), this);
+    IPAddress = new QLineEdit(QLatin1String(PortSettingsStartTexts[HostLine]), this);
     IPAddress->setObjectName(QStringLiteral("IPAddress"));
     placeTwips(IPAddress, 1800, 840, 1215, 285);
 
-    PortNumber = new QLineEdit(QStringLiteral("10000"), this);
+    PortNumber = new QLineEdit(QLatin1String(PortSettingsStartTexts[TcpPortLine]), this);
     PortNumber->setObjectName(QStringLiteral("PortNumber"));
     placeTwips(PortNumber, 1800, 1560, 975, 285);
 
@@ -86,10 +87,10 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
 void PortSettingsDialog::Form_Load()
 {
     const QList<QByteArray> lines = loadLines();
-    m_savedPort = fromBytes(lines.value(0));
-    m_savedIPAddress = fromBytes(lines.value(1));
-    m_savedBaud = fromBytes(lines.value(2));
-    m_savedTcpPort = fromBytes(lines.value(3));
+    m_savedPort = fromBytes(lines.value(PortLine));
+    m_savedIPAddress = fromBytes(lines.value(HostLine));
+    m_savedBaud = fromBytes(lines.value(BaudLine));
+    m_savedTcpPort = fromBytes(lines.value(TcpPortLine));
     // In this order; an empty or missing value leaves the start text.
     if (!m_savedPort.isEmpty())
         Combo5->setEditText(m_savedPort);
@@ -107,8 +108,12 @@ QString PortSettingsDialog::Form_Unload()
     m_savedIPAddress = IPAddress->text();
     m_savedTcpPort = PortNumber->text();
     m_savedBaud = Combo1->currentText();
-    // The file's order: the baud rate before the TCP port.
-    return saveValues({m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort});
+    QStringList values(PortSettingsLineCount);
+    values[PortLine] = m_savedPort;
+    values[HostLine] = m_savedIPAddress;
+    values[BaudLine] = m_savedBaud;
+    values[TcpPortLine] = m_savedTcpPort;
+    return saveValues(values);
 }
 
 } // namespace zanto

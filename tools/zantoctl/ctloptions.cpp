@@ -285,7 +285,7 @@ LinkChoiceResult linkFromSettings(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
     FileReadLimits limits;
-    limits.maxLines = 4;
+    limits.maxLines = PortSettingsLineCount;
     limits.readPrefixOfLargeFile = false;
     const FileLines file = readLineFile(path, limits);
     if (!file.problem.isEmpty())
@@ -294,13 +294,13 @@ LinkChoiceResult linkFromSettings(const QString &path)
                                "or run zantoctl in the folder whose settings1.ini the window uses.")
                     .arg(file.problem, QDir::toNativeSeparators(path))};
     // Read as the Port Settings dialog reads it: an empty or missing line keeps
-    // the dialog's start text. The file's order: port, IP address, baud, TCP port.
-    const auto value = [&file](int line, const char *start) {
+    // the dialog's start text.
+    const auto value = [&file](PortSettingsLine line) {
         const QByteArray v = file.lines.value(line);
-        return v.isEmpty() ? QString::fromLatin1(start) : fromBytes(v);
+        return v.isEmpty() ? QString::fromLatin1(PortSettingsStartTexts[line]) : fromBytes(v);
     };
-    const QString port = value(0, "1"), host = value(1, "192.168.0.2"), baud = value(2, "9600"),
-                  tcpPort = value(3, "10000");
+    const QString port = value(PortLine), host = value(HostLine), baud = value(BaudLine),
+                  tcpPort = value(TcpPortLine);
     const LinkParameters p = linkParametersFrom(port, baud, host, tcpPort);
     if (p.tcp && !p.tcpPort)
         return {std::nullopt, QStringLiteral("%1 line 4: \"%2\" is no TCP port (1 to 65535); correct it in Port Settings "
