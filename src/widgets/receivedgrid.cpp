@@ -242,6 +242,12 @@ void ReceivedGrid::clear()
 
 void ReceivedGrid::showLiveRow(qint64 firstArrivalMs)
 {
+    // Asked again while the row is shown: its own timer keeps it fresh and
+    // the batches keep it in view; only its time may be new.
+    if (m_model->isLive()) {
+        m_model->beginLive(firstArrivalMs);
+        return;
+    }
     const bool follow = !holdingView();
     m_programScroll = true;
     m_model->beginLive(firstArrivalMs);
