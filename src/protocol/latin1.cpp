@@ -2,6 +2,8 @@
 
 namespace zanto {
 
+namespace {
+
 bool isEightBit(const QString &text)
 {
     for (QChar c : text) {
@@ -10,6 +12,8 @@ bool isEightBit(const QString &text)
     }
     return true;
 }
+
+} // namespace
 
 std::optional<QByteArray> toBytes(const QString &text)
 {

@@ -11,7 +11,6 @@ namespace zanto {
 // send or store them altered.
 std::optional<QByteArray> toBytes(const QString &text);
 QString fromBytes(const QByteArray &bytes);
-bool isEightBit(const QString &text);
 // The first character outside 8 bits, for messages ("U+20AC").
 QString firstWideCharacter(const QString &text);
 // A character as a message names it: "U+0085".

@@ -406,28 +406,6 @@ QList<QPair<int, int>> ReceivedGrid::selectedSpans() const
     return merged;
 }
 
-QList<int> ReceivedGrid::selectedRowNumbers() const
-{
-    QList<int> rows;
-    for (const auto &[first, last] : selectedSpans()) {
-        for (int row = first; row <= last; ++row)
-            rows.append(row);
-    }
-    return rows;
-}
-
-QByteArray ReceivedGrid::linesForRows(const QList<int> &rows, const QByteArray &lineEnd) const
-{
-    QByteArray out;
-    for (int row : rows) {
-        if (row < 0 || row >= m_model->publishedRows())
-            continue;
-        out += m_model->rowLine(row);
-        out += lineEnd;
-    }
-    return out;
-}
-
 void ReceivedGrid::copySelection()
 {
     const QList<QPair<int, int>> spans = selectedSpans();

@@ -67,8 +67,6 @@ public:
     static constexpr qsizetype CopyLimitBytes = 16 * 1024 * 1024;
     static constexpr int NoticeMs = 10000;
 
-    QByteArray linesForRows(const QList<int> &rows, const QByteArray &lineEnd) const;
-    QList<int> selectedRowNumbers() const;
     // The selected rows as sorted, disjoint spans of row numbers (first, last).
     QList<QPair<int, int>> selectedSpans() const;
     // Copies the selected rows, one line each, up to CopyLimitBytes; a copy
