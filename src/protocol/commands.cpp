@@ -148,14 +148,19 @@ std::optional<qsizetype> tagWriteDataLength(QByteArrayView command)
     return *tens * 10 + *units;
 }
 
-std::optional<TagWriteFrame> parseTagWriteCommand(QByteArrayView command)
+bool holdsAllTagWriteData(QByteArrayView command)
 {
     const std::optional<qsizetype> length = tagWriteDataLength(command);
-    const qsizetype start = commandSpec(C::TagWrite).text.size() + 2;
-    if (!length || command.size() < start + *length)
+    return length && command.size() >= qsizetype(commandSpec(C::TagWrite).text.size()) + 2 + *length;
+}
+
+std::optional<TagWriteFrame> parseTagWriteCommand(QByteArrayView command)
+{
+    if (!holdsAllTagWriteData(command))
         return std::nullopt;
-    return TagWriteFrame{command.sliced(start, *length).toByteArray(),
-                         command.sliced(start + *length).toByteArray()};
+    const qsizetype length = *tagWriteDataLength(command);
+    const qsizetype start = commandSpec(C::TagWrite).text.size() + 2;
+    return TagWriteFrame{command.sliced(start, length).toByteArray(), command.sliced(start + length).toByteArray()};
 }
 
 std::optional<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code)

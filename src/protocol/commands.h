@@ -74,6 +74,9 @@ std::optional<QByteArray> buildTagWriteFrame(QByteArrayView data, QByteArrayView
 // (units - 48). Nothing when the text does not start with "W0" and two length
 // characters of "0" or above; the rest of the text need not be there yet.
 std::optional<qsizetype> tagWriteDataLength(QByteArrayView command);
+// The text is a tag write that holds all the data it announces (so a CR or LF
+// from here on ends it rather than being data).
+bool holdsAllTagWriteData(QByteArrayView command);
 
 struct TagWriteFrame {
     QByteArray data;

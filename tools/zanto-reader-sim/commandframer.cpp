@@ -9,7 +9,7 @@ bool CommandFramer::endsHere(char byte) const
     // Inside a tag write's data every byte value is data, CR and LF included:
     // the line ends only once the frame holds all the data it announces.
     if (zanto::tagWriteDataLength(m_line))
-        return zanto::parseTagWriteCommand(m_line).has_value();
+        return zanto::holdsAllTagWriteData(m_line);
     return true;
 }
 
