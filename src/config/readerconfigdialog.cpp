@@ -383,18 +383,10 @@ void ReaderConfigDialog::applyReply(const DecodedConfig &decoded)
 {
     setFieldText(ConfigField::Mode, QByteArray(modeName(decoded.mode)));
     Mode_Click();
-    // In the order the reply is read, so a field's text is what the last step
-    // that touches it put there.
-    const std::pair<ConfigField, const std::optional<QByteArray> &> steps[] = {
-        {ConfigField::ReaderName, decoded.readerName},     {ConfigField::Frequency, decoded.frequency},
-        {ConfigField::ReadRange, decoded.readRange},       {ConfigField::BaudRate, decoded.baudRate},
-        {ConfigField::RS485Mode, decoded.rs485Mode},       {ConfigField::StringLength, decoded.stringLength},
-        {ConfigField::TermChar, decoded.termChar},         {ConfigField::HeadChar, decoded.headChar},
-        {ConfigField::HandShake, decoded.handShake},       {ConfigField::TagsToRead, decoded.tagsToRead},
-        {ConfigField::Heartbeat, decoded.heartbeat},
-    };
-    for (const auto &[field, value] : steps) {
-        if (value)
+    // Each field the reply gave a text; the others keep theirs.
+    for (int k = 0; k < ConfigFieldCount; ++k) {
+        const auto field = static_cast<ConfigField>(k);
+        if (const std::optional<QByteArray> &value = decodedText(decoded, field))
             setFieldText(field, *value);
     }
     m_source = tr("the reader's reply of %1").arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
