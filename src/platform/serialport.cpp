@@ -48,16 +48,15 @@ QString SerialPort::deviceForPortText(const QString &portText)
     return {};
 }
 
-bool SerialPort::configure(QSerialPort &port) const
+bool SerialPort::configure(QSerialPort &port, qint32 baud)
 {
-    return port.setBaudRate(m_baud) && port.setParity(QSerialPort::NoParity) && port.setDataBits(QSerialPort::Data8)
+    return port.setBaudRate(baud) && port.setParity(QSerialPort::NoParity) && port.setDataBits(QSerialPort::Data8)
         && port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
 bool SerialPort::open(const QString &portText, qint32 baud)
 {
     m_hint.clear();
-    m_baud = baud;
     const QString device = deviceForPortText(portText);
     if (device.isEmpty()) {
         m_error = tr("\"%1\" names no serial port").arg(portText);
@@ -66,7 +65,7 @@ bool SerialPort::open(const QString &portText, qint32 baud)
     const QString canonical = QFileInfo(device).canonicalFilePath();
     if (portOpen() && !canonical.isEmpty() && canonical == QFileInfo(m_device).canonicalFilePath()) {
         // Opening it again would only find it busy: it is ours already.
-        if (!configure(*m_port)) {
+        if (!configure(*m_port, baud)) {
             m_error = m_port->errorString();
             return false;
         }
@@ -78,7 +77,7 @@ bool SerialPort::open(const QString &portText, qint32 baud)
     port->setPortName(device);
     port->setReadBufferSize(ReadBufferLimit);
     // Applied before opening: a pty refuses some changes while it is open.
-    if (!configure(*port)) {
+    if (!configure(*port, baud)) {
         m_error = port->errorString();
         return false;
     }

@@ -53,13 +53,12 @@ Q_SIGNALS:
     void lost(const QString &why);
 
 private:
-    bool configure(QSerialPort &port) const;
+    static bool configure(QSerialPort &port, qint32 baud);
     void adopt(std::unique_ptr<QSerialPort> port);
     void handleError(QSerialPort::SerialPortError error);
 
     std::unique_ptr<QSerialPort> m_port;
     QString m_device;
-    qint32 m_baud = 9600;
     QString m_error;
     QString m_hint;
 };
