@@ -1,5 +1,7 @@
 #include "app/appearance.h"
 
+#include "protocol/version.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
@@ -16,7 +18,7 @@ void applyAppearance(QApplication &app)
     app.setFont(font);
     app.setApplicationName(QStringLiteral("zanto-setup"));
     app.setApplicationDisplayName(QStringLiteral("ZANTO Setup and Test Program"));
-    app.setApplicationVersion(QStringLiteral("3.0"));
+    app.setApplicationVersion(QLatin1String(ToolVersion));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/zanto-setup-256.png")));
     app.setDesktopFileName(QStringLiteral("zanto-setup"));
 }

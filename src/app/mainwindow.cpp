@@ -5,10 +5,14 @@
 #include "commands/tagdatafield.h"
 #include "config/readerconfigdialog.h"
 #include "ethernet/ethernetsettingsdialog.h"
+#include "link/portsettings.h"
+#include "link/readerchannel.h"
+#include "link/readerlink.h"
 #include "link/receivepipeline.h"
 #include "protocol/commands.h"
 #include "protocol/latin1.h"
 #include "protocol/tagdata.h"
+#include "protocol/version.h"
 #include "settings/portsettingsdialog.h"
 #include "widgets/counterbox.h"
 #include "widgets/editablelist.h"
@@ -46,6 +50,22 @@ QFont sansFont(int points)
 
 } // namespace
 
+// The dialogs' way to the reader: the main window's send, and its bursts.
+class WindowChannel : public ReaderChannel
+{
+public:
+    WindowChannel(std::function<bool(const QByteArray &, LinkRule)> send, QObject *parent)
+        : ReaderChannel(parent)
+        , m_send(std::move(send))
+    {
+    }
+    bool send(const QByteArray &text, LinkRule rule) override { return m_send(text, rule); }
+    void tellBurstEnded(QByteArrayView bytes, qint64 firstArrivalMs) { Q_EMIT burstEnded(bytes, firstArrivalMs); }
+
+private:
+    std::function<bool(const QByteArray &, LinkRule)> m_send;
+};
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
@@ -54,18 +74,21 @@ MainWindow::MainWindow(QWidget *parent)
     buildControls();
     buildMenus();
 
-    m_pipeline = new ReceivePipeline(
-        [this] {
-            bool ok = false;
-            const int ms = Text1->text().toInt(&ok);
-            return ok && ms > 0 ? ms : ReceivePipeline::DefaultQuietMs;
-        },
-        this);
+    m_pipeline = new ReceivePipeline(this);
     // The grid shows the rows the pipeline gathers, where they were read to.
     MSFlexGrid1->useStore(&m_pipeline->store());
-    m_link = new ReaderLink([this] { return linkParameters(); }, m_pipeline, this);
-    connect(m_link, &ReaderLink::status, this, &MainWindow::setStatus);
+    m_link = new ReaderLink(m_pipeline, this);
+    connect(m_link, &ReaderLink::status, this, [this](const QString &text, const QString &detail) { setStatus(text, detail); });
     connect(m_pipeline, &ReceivePipeline::burstEnded, this, &MainWindow::Timer1_Burst);
+    m_channel = new WindowChannel([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
+
+    // What Port Settings holds is in force at once: every change goes to the
+    // link as it is made, and so does the quiet interval.
+    m_portSettings = new PortSettings(this);
+    connect(m_portSettings, &PortSettings::parametersChanged, m_link, &ReaderLink::setParameters);
+    m_link->setParameters(m_portSettings->parameters());
+    connect(Text1, &QLineEdit::textChanged, this, &MainWindow::Text1_Change);
+    Text1_Change();
 
     // The counters follow the grid's pace: at once after a quiet spell, in
     // batches while a stream is being cut into full bursts.
@@ -80,15 +103,7 @@ MainWindow::MainWindow(QWidget *parent)
         if (!m_liveCheck.isActive())
             m_liveCheck.start();
     });
-    connect(&m_liveCheck, &QTimer::timeout, this, [this] {
-        if (!m_pipeline->gathering()) {
-            m_liveCheck.stop();
-            return;
-        }
-        const qint64 age = QDateTime::currentMSecsSinceEpoch() - m_pipeline->firstArrivalMs();
-        if (!m_pipeline->receivedText().isEmpty() && age >= LiveAfterMs)
-            MSFlexGrid1->showLiveRow(m_pipeline->firstArrivalMs());
-    });
+    connect(&m_liveCheck, &QTimer::timeout, this, &MainWindow::showLiveRowWhenDue);
 
     pressButtonsOnEnter(this);
     Form_Load();
@@ -98,6 +113,17 @@ MainWindow::~MainWindow()
 {
     // The links go first, while the controls their events write to still exist.
     delete m_link;
+}
+
+void MainWindow::showLiveRowWhenDue()
+{
+    if (!m_pipeline->gathering()) {
+        m_liveCheck.stop();
+        return;
+    }
+    const qint64 age = QDateTime::currentMSecsSinceEpoch() - m_pipeline->firstArrivalMs();
+    if (!m_pipeline->receivedText().isEmpty() && age >= LiveAfterMs)
+        MSFlexGrid1->showLiveRow(m_pipeline->firstArrivalMs());
 }
 
 void MainWindow::buildControls()
@@ -203,9 +229,9 @@ void MainWindow::buildControls()
     CmboInterval = new EditableList(client);
     CmboInterval->setObjectName(QStringLiteral("CmboInterval"));
     CmboInterval->setFont(rowFont);
-    CmboInterval->addItems({QStringLiteral("C0"), QStringLiteral("C4"), QStringLiteral("C8"), QStringLiteral("C6"),
-                            QStringLiteral("R4"), QStringLiteral("R8"), QStringLiteral("R6")});
-    CmboInterval->setEditText(QStringLiteral("R4"));
+    for (const char *code : TagWriteCodes)
+        CmboInterval->addItem(QLatin1String(code));
+    CmboInterval->setEditText(QLatin1String(DefaultTagWriteCode));
     CmboInterval->lineEdit()->setValidator(new FieldValidator(CmboInterval->lineEdit()));
     placeTwips(CmboInterval, 11880, 7030, 735, 420);
 
@@ -245,16 +271,16 @@ void MainWindow::buildMenus()
     // Alt and a menu's first letter open it.
     mnuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
     mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
-    mnuPortSettings = mnuSettings->addAction(QStringLiteral("&Port Settings"), this, [this] { portSettings(true); });
+    mnuPortSettings = mnuSettings->addAction(QStringLiteral("&Port Settings"), this, &MainWindow::mnuPortSettings_Click);
     mnuPortSettings->setObjectName(QStringLiteral("mnuPortSettings"));
 
     mnuReaderConfig = menuBar()->addMenu(QStringLiteral("&Reader Setup"));
     mnuReaderConfig->setObjectName(QStringLiteral("mnuReaderConfig"));
-    mnuConfigReader = mnuReaderConfig->addAction(QStringLiteral("&Configure Reader"), this, [this] { readerConfig(true); });
+    mnuConfigReader = mnuReaderConfig->addAction(QStringLiteral("&Configure Reader"), this, &MainWindow::mnuConfigReader_Click);
     mnuConfigReader->setObjectName(QStringLiteral("mnuConfigReader"));
-    mnuConfigureSetupTag = mnuReaderConfig->addAction(QStringLiteral("Configure &Setup tag"), this, [this] { setupTag(true); });
+    mnuConfigureSetupTag = mnuReaderConfig->addAction(QStringLiteral("Configure &Setup tag"), this, &MainWindow::mnuConfigureSetupTag_Click);
     mnuConfigureSetupTag->setObjectName(QStringLiteral("mnuConfigureSetupTag"));
-    mnuEthernet = mnuReaderConfig->addAction(QStringLiteral("Read &Ethernet Settings"), this, [this] { ethernetSettings(true); });
+    mnuEthernet = mnuReaderConfig->addAction(QStringLiteral("Read &Ethernet Settings"), this, &MainWindow::mnuEthernet_Click);
     mnuEthernet->setObjectName(QStringLiteral("mnuEthernet"));
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -274,7 +300,8 @@ void MainWindow::Form_Load()
 QString MainWindow::aboutText()
 {
     return QStringLiteral("ZANTO Setup and Test Program, written by the ZANTO reader tools team, ZANTO Systems")
-        + QLatin1Char('\r') + QStringLiteral("Version 3.0, March 15, 2010") + QLatin1Char('\r')
+        + QLatin1Char('\r') + QLatin1String("Version ") + QLatin1String(ReleaseVersion) + QLatin1String(", March 15, 2010")
+        + QLatin1Char('\r')
         + QStringLiteral("Phone Number") + QStringLiteral(" +1 555 0142");
 }
 
@@ -295,52 +322,54 @@ void MainWindow::mnuAbout_Click()
 
 // ---- dialogs -------------------------------------------------------------------
 
-PortSettingsDialog *MainWindow::existingPortSettings() const { return m_portSet; }
-ReaderConfigDialog *MainWindow::existingReaderConfig() const { return m_readerConfig; }
-EthernetSettingsDialog *MainWindow::existingEthernetSettings() const { return m_ethernet; }
-SetupTagDialog *MainWindow::existingSetupTag() const { return m_setupTag; }
-
 namespace {
 
-// A dialog is one instance, made on first use (hidden, when a part of the tool
-// reads or fills it) and brought forward when shown again.
-template <typename Dialog, typename Make> Dialog *single(QPointer<Dialog> &slot, bool show, Make make)
+void bringForward(QWidget *dialog)
 {
-    if (!slot)
-        slot = make();
-    if (show) {
-        slot->show();
-        slot->raise();
-        slot->activateWindow();
-    }
-    return slot;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 } // namespace
 
-SendFunction MainWindow::sendFunction()
+void MainWindow::mnuPortSettings_Click()
 {
-    return [this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); };
+    if (!m_portSet) {
+        m_portSettings->show();
+        m_portSet = new PortSettingsDialog(m_portSettings, this);
+    }
+    bringForward(m_portSet);
 }
 
-PortSettingsDialog *MainWindow::portSettings(bool show)
+ReaderConfigDialog *MainWindow::createReaderConfig()
 {
-    return single(m_portSet, show, [this] { return new PortSettingsDialog(this); });
+    m_readerConfig = new ReaderConfigDialog(m_channel, this);
+    m_readerConfig->Form_Load();
+    return m_readerConfig;
 }
 
-ReaderConfigDialog *MainWindow::readerConfig(bool show)
+void MainWindow::mnuConfigReader_Click()
 {
-    return single(m_readerConfig, show, [this] { return new ReaderConfigDialog(sendFunction(), this); });
+    if (!m_readerConfig)
+        createReaderConfig();
+    bringForward(m_readerConfig);
 }
 
-SetupTagDialog *MainWindow::setupTag(bool show)
+void MainWindow::mnuConfigureSetupTag_Click()
 {
-    return single(m_setupTag, show, [this] { return new SetupTagDialog(sendFunction(), this); });
+    if (!m_setupTag)
+        m_setupTag = new SetupTagDialog(m_channel, this);
+    bringForward(m_setupTag);
 }
 
-EthernetSettingsDialog *MainWindow::ethernetSettings(bool show)
+void MainWindow::mnuEthernet_Click()
 {
-    return single(m_ethernet, show, [this] { return new EthernetSettingsDialog(sendFunction(), this); });
+    if (!m_ethernet) {
+        m_ethernet = new EthernetSettingsDialog(m_channel, this);
+        m_ethernet->Form_Load();
+    }
+    bringForward(m_ethernet);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -351,11 +380,15 @@ void MainWindow::closeEvent(QCloseEvent *event)
     const QList<KeepingDialog *> keeping{m_portSet, m_readerConfig, m_ethernet};
     if (!m_warnedOnClose) {
         QStringList problems;
-        for (KeepingDialog *dialog : keeping) {
+        // Port Settings is saved whether its dialog is open or the link
+        // loaded it without one.
+        if (const Done saved = m_portSettings->save(); !saved)
+            problems << KeepingDialog::asSentence(saved.error());
+        for (KeepingDialog *dialog : {static_cast<KeepingDialog *>(m_readerConfig), static_cast<KeepingDialog *>(m_ethernet)}) {
             if (!dialog)
                 continue;
-            if (const QString problem = dialog->saveNow(); !problem.isEmpty())
-                problems << KeepingDialog::asSentence(problem);
+            if (const Done saved = dialog->saveNow(); !saved)
+                problems << KeepingDialog::asSentence(saved.error());
         }
         if (!problems.isEmpty()) {
             m_warnedOnClose = true;
@@ -368,6 +401,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         if (dialog)
             dialog->closeWithoutSaving();
     }
+    m_portSettings->discard();
     // The dialogs have this window as their parent, so none of them keeps the
     // program running once it is closed.
     if (m_setupTag)
@@ -376,14 +410,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
 }
 
 // ---- link ----------------------------------------------------------------------
-
-LinkParameters MainWindow::linkParameters()
-{
-    // Read from the dialog each time the link asks: what it shows is in force.
-    PortSettingsDialog *dialog = portSettings(false);
-    return linkParametersFrom(dialog->Combo5->currentText(), dialog->Combo1->currentText(), dialog->IPAddress->text(),
-                              dialog->PortNumber->text());
-}
 
 void MainWindow::setStatus(const QString &text, const QString &detail)
 {
@@ -405,15 +431,16 @@ void MainWindow::setStatus(const QString &text, const QString &detail)
 
 void MainWindow::Command1_Click()
 {
+    // The link uses what Port Settings holds now; held by nobody, its
+    // values are read from settings1.ini first.
+    m_portSettings->load();
     if (Command1->text() == QLatin1String("Connect")) {
         // A settings file that could not be read is said before its start
         // texts are used for a link; the next Connect uses them.
-        PortSettingsDialog *settings = portSettings(false);
-        if (!settings->loadProblem().isEmpty() && !settings->isVisible() && !m_settingsProblemShown) {
+        const QString problem = m_portSettings->loadProblem();
+        if (!problem.isEmpty() && m_portSettings->state() != PortSettings::State::LoadedShown && !m_settingsProblemShown) {
             m_settingsProblemShown = true;
-            setStatus(KeepingDialog::asSentence(settings->loadProblem())
-                          + tr(" Connect again to use the values in Port Settings."),
-                      settings->loadProblem());
+            setStatus(KeepingDialog::asSentence(problem) + tr(" Connect again to use the values in Port Settings."), problem);
             return;
         }
         if (m_link->openLink())
@@ -429,25 +456,24 @@ bool MainWindow::SendToReader(const QByteArray &text, LinkRule rule)
     return m_link->send(text, rule);
 }
 
-bool MainWindow::SendToReader(const QString &text, LinkRule rule)
-{
-    const auto bytes = toBytes(text);
-    if (!bytes) {
-        setStatus(tr("Not sent: %1 is not an 8-bit character").arg(firstWideCharacter(text)));
-        return false;
-    }
-    return SendToReader(*bytes, rule);
-}
 
 // ---- receiving -----------------------------------------------------------------
 
-void MainWindow::Timer1_Burst(QByteArrayView text)
+void MainWindow::Text1_Change()
+{
+    bool ok = false;
+    const int ms = Text1->text().toInt(&ok);
+    m_pipeline->setQuietInterval(ok && ms > 0 ? ms : ReceivePipeline::DefaultQuietMs);
+}
+
+void MainWindow::Timer1_Burst(QByteArrayView text, qint64 firstArrivalMs)
 {
     m_lastBurstBytes = text.size();
     ++m_burstCount;
     if (text.isEmpty()) {
         MSFlexGrid1->endLiveRow();
         showCounters(); // no row, so no batch of the grid's to wait for
+        static_cast<WindowChannel *>(m_channel)->tellBurstEnded(text, firstArrivalMs);
         return;
     }
     // The pipeline has stored the burst as the grid's last row already; the
@@ -460,6 +486,7 @@ void MainWindow::Timer1_Burst(QByteArrayView text)
     MSFlexGrid1->endLiveRow();
     // The decoder reads the row where it stands; it keeps nothing of it.
     DecodeConfigReply(QByteArray::fromRawData(text.data(), text.size()));
+    static_cast<WindowChannel *>(m_channel)->tellBurstEnded(text, firstArrivalMs);
 }
 
 void MainWindow::showCounters()
@@ -476,7 +503,9 @@ void MainWindow::DecodeConfigReply(const QByteArray &receivedText)
     selectMode(decoded->mode);
     // A dialog that does not exist is created hidden; its opening asks the
     // reader once more, and this reply fills it.
-    readerConfig(false)->applyReply(*decoded);
+    if (!m_readerConfig)
+        createReaderConfig();
+    m_readerConfig->applyReply(*decoded);
 }
 
 void MainWindow::Command9_Click()
@@ -531,9 +560,9 @@ void MainWindow::Text6_Change()
 void MainWindow::ChkMini_Click()
 {
     if (ChkMini->isChecked()) {
-        Text6->setMaxLength(MiniMaxCharacters);
-        if (Text6->text().size() > MiniMaxCharacters)
-            Text6->setText(Text6->text().left(MiniMaxCharacters));
+        Text6->setMaxLength(int(MaxShortTagWriteCharacters));
+        if (Text6->text().size() > MaxShortTagWriteCharacters)
+            Text6->setText(Text6->text().left(MaxShortTagWriteCharacters));
     } else {
         Text6->setMaxLength(UnlimitedLength);
     }
@@ -541,36 +570,22 @@ void MainWindow::ChkMini_Click()
 
 void MainWindow::Command17_Click()
 {
-    const auto data = toBytes(Text6->text());
-    const auto code = toBytes(CmboInterval->currentText());
-    if (!ChkMini->isChecked()) {
+    const bool mini = ChkMini->isChecked();
+    if (!mini)
         Text5->setText(QString::number(tagTextByteCount(Text6->text())));
-        if (!data || !code) {
-            setStatus(tr("Not written: %1 is not an 8-bit character")
-                          .arg(firstWideCharacter(!data ? Text6->text() : CmboInterval->currentText())));
-            return;
-        }
-        const auto command = buildTagWriteCommand(*data, *code);
-        if (!command) {
-            setStatus(tr("Not written: %1 bytes of data; the write command carries at most %2")
-                          .arg(tagDataByteCount(*data))
-                          .arg(MaxTagWriteBytes));
-            return;
-        }
-        SendToReader(*command, commandRule(ReaderCommand::TagWrite));
-        return;
-    }
+    const Result<QByteArray> data = toBytes(Text6->text());
+    const Result<QByteArray> code = toBytes(CmboInterval->currentText());
     if (!data || !code) {
-        setStatus(tr("Not written: %1 is not an 8-bit character")
-                      .arg(firstWideCharacter(!data ? Text6->text() : CmboInterval->currentText())));
+        setStatus(tr("Not written: %1 is not an 8-bit character").arg(!data ? data.error() : code.error()));
         return;
     }
-    const auto command = buildShortTagWriteCommand(*data, *code);
+    const ReaderCommand kind = mini ? ReaderCommand::ShortTagWrite : ReaderCommand::TagWrite;
+    const Result<QByteArray> command = mini ? buildShortTagWriteCommand(*data, *code) : buildTagWriteCommand(*data, *code);
     if (!command) {
-        setStatus(tr("Not written: %1 characters are too many for the short form").arg(data->size()));
+        setStatus(tr("Not written: %1").arg(command.error()));
         return;
     }
-    SendToReader(*command, commandRule(ReaderCommand::ShortTagWrite));
+    SendToReader(*command, commandRule(kind));
 }
 
 } // namespace zanto

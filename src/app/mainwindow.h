@@ -1,19 +1,15 @@
 #pragma once
 
-#include "link/readerlink.h"
-#include "link/sendtoreader.h"
 #include "protocol/commands.h"
 #include "protocol/configstring.h"
 #include "protocol/linkrules.h"
-#include "widgets/counterbox.h"
-#include "widgets/editablelist.h"
 
+#include <QByteArrayView>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
 class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -24,9 +20,14 @@ class QRadioButton;
 
 namespace zanto {
 
+class CounterBox;
+class EditableList;
 class EthernetSettingsDialog;
+class PortSettings;
 class PortSettingsDialog;
+class ReaderChannel;
 class ReaderConfigDialog;
+class ReaderLink;
 class ReceivedGrid;
 class ReceivePipeline;
 class SetupTagDialog;
@@ -35,7 +36,8 @@ class SetupTagDialog;
 // with its counters, the test command buttons and modes of operation, the tag
 // data write, and the menus that open the four dialogs. Every command of every
 // window leaves through SendToReader(); everything received comes back through
-// the receive pipeline.
+// the receive pipeline. Its controls carry their names as object names; what
+// they do is reached by using them.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -43,32 +45,30 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    static QString aboutText();
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
 
     // The one send operation: the text, one CR, on the link(s) the rule picks.
     // True when the command went out on at least one link.
     bool SendToReader(const QByteArray &text, LinkRule rule);
-    bool SendToReader(const QString &text, LinkRule rule);
+    bool send(ReaderCommand command);
 
-    // Dialogs are single instances created on first use. show=false creates
-    // one without showing it (the link reading the port settings, the decoder
-    // filling the configuration).
-    PortSettingsDialog *portSettings(bool show);
-    ReaderConfigDialog *readerConfig(bool show);
-    SetupTagDialog *setupTag(bool show);
-    EthernetSettingsDialog *ethernetSettings(bool show);
-    // The dialogs as they are now, without creating any.
-    PortSettingsDialog *existingPortSettings() const;
-    ReaderConfigDialog *existingReaderConfig() const;
-    EthernetSettingsDialog *existingEthernetSettings() const;
-    SetupTagDialog *existingSetupTag() const;
+    // The menus. Each dialog is one instance, made on first use and brought
+    // forward when chosen again.
+    void mnuPortSettings_Click();
+    void mnuConfigReader_Click();
+    void mnuConfigureSetupTag_Click();
+    void mnuEthernet_Click();
+    void mnuAbout_Click();
+    // Makes the Configure Reader dialog and runs its opening steps (the mode
+    // rule, the read request); the menu shows it, the decoder fills it hidden.
+    ReaderConfigDialog *createReaderConfig();
 
-    ReaderLink *link() const { return m_link; }
-    ReceivePipeline *pipeline() const { return m_pipeline; }
-    qint64 burstCount() const { return m_burstCount; }
-    ReaderMode currentMode() const { return m_mode; }
-
-    // Handlers, named after their controls.
     void Command1_Click();
     void Command9_Click();
     void Command3_Click();
@@ -82,17 +82,22 @@ public:
     void Command17_Click();
     void ChkMini_Click();
     void Text6_Change();
+    void Text1_Change();
     void OptStandard_Click();
     void OptEnhanced_Click();
     void OptTrack_Click();
     void OptUniversal_Click();
     void selectMode(ReaderMode mode);
-    void mnuAbout_Click();
 
+    // Called with every burst as it ends (empty ones included).
+    void Timer1_Burst(QByteArrayView text, qint64 firstArrivalMs);
     // Called with every non-empty burst, whole.
     void DecodeConfigReply(const QByteArray &receivedText);
+    void showCounters();
+    void showLiveRowWhenDue();
+    void setStatus(const QString &text, const QString &detail = QString());
+    static QString aboutText();
 
-    // Controls, by their names.
     QPushButton *Command1;
     QLineEdit *Connect_Error;
     QLineEdit *Text1;
@@ -130,32 +135,18 @@ public:
     QMenu *mnuHelp;
     QAction *mnuAbout;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void buildControls();
-    void buildMenus();
-    void Form_Load();
-    void Timer1_Burst(QByteArrayView text);
-    void showCounters();
-    LinkParameters linkParameters();
-    bool send(ReaderCommand command);
-    // How the dialogs send: through SendToReader.
-    SendFunction sendFunction();
-    void setStatus(const QString &text, const QString &detail = QString());
-
-    ReaderLink *m_link;
     ReceivePipeline *m_pipeline;
+    ReaderLink *m_link;
+    PortSettings *m_portSettings;
+    ReaderChannel *m_channel;
     QPointer<PortSettingsDialog> m_portSet;
     QPointer<ReaderConfigDialog> m_readerConfig;
     QPointer<SetupTagDialog> m_setupTag;
     QPointer<EthernetSettingsDialog> m_ethernet;
     QPointer<QMessageBox> m_about;
     ReaderMode m_mode = ReaderMode::Standard;
-    // "Mini" holds the tag data to this many characters; without it the
-    // field's limit is the line edit's own (no limit a user meets).
-    static constexpr int MiniMaxCharacters = 5;
+    // Without "Mini" the field's limit is the line edit's own (no limit a
+    // user meets).
     static constexpr int UnlimitedLength = 32767;
     // How long a burst gathers before it shows as a live row.
     static constexpr int LiveAfterMs = 1000;

@@ -1,5 +1,6 @@
 #include "commands/setuptagdialog.h"
 
+#include "link/readerchannel.h"
 #include "protocol/commands.h"
 #include "widgets/enterpresses.h"
 #include "widgets/twips.h"
@@ -10,9 +11,9 @@
 
 namespace zanto {
 
-SetupTagDialog::SetupTagDialog(SendFunction send, QWidget *parent)
+SetupTagDialog::SetupTagDialog(ReaderChannel *channel, QWidget *parent)
     : QDialog(parent)
-    , m_send(std::move(send))
+    , m_channel(channel)
 {
     setObjectName(QStringLiteral("readwritesetuptag"));
     setWindowTitle(QStringLiteral("Read/Write Setup Tag"));
@@ -40,12 +41,12 @@ SetupTagDialog::SetupTagDialog(SendFunction send, QWidget *parent)
 
 void SetupTagDialog::Command11_Click()
 {
-    m_send(commandText(ReaderCommand::ReadSetupTag), commandRule(ReaderCommand::ReadSetupTag));
+    m_channel->send(commandText(ReaderCommand::ReadSetupTag), commandRule(ReaderCommand::ReadSetupTag));
 }
 
 void SetupTagDialog::Command5_Click()
 {
-    m_send(commandText(ReaderCommand::WriteSetupTag), commandRule(ReaderCommand::WriteSetupTag));
+    m_channel->send(commandText(ReaderCommand::WriteSetupTag), commandRule(ReaderCommand::WriteSetupTag));
 }
 
 void SetupTagDialog::closeEvent(QCloseEvent *event)

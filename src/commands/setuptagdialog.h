@@ -1,13 +1,13 @@
 #pragma once
 
-#include "link/sendtoreader.h"
-
 #include <QDialog>
 
 class QGroupBox;
 class QPushButton;
 
 namespace zanto {
+
+class ReaderChannel;
 
 // "Read/Write Setup Tag": makes the reader read a setup tag ("M") or write its
 // active configuration to one ("K"). Sends and forgets; the answer shows in the
@@ -16,21 +16,20 @@ class SetupTagDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit SetupTagDialog(SendFunction send, QWidget *parent = nullptr);
-
-    void Command11_Click();
-    void Command5_Click();
-
-    QGroupBox *frame4;
-    QPushButton *Command5;
-    QPushButton *Command11;
+    SetupTagDialog(ReaderChannel *channel, QWidget *parent = nullptr);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override { close(); }
 
 private:
-    SendFunction m_send;
+    void Command11_Click();
+    void Command5_Click();
+
+    ReaderChannel *m_channel;
+    QGroupBox *frame4;
+    QPushButton *Command5;
+    QPushButton *Command11;
 };
 
 } // namespace zanto

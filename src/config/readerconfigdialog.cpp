@@ -1,5 +1,6 @@
 #include "config/readerconfigdialog.h"
 
+#include "link/readerchannel.h"
 #include "platform/configfiles.h"
 #include "platform/textfile.h"
 #include "protocol/commands.h"
@@ -54,6 +55,28 @@ constexpr std::array<FieldPlace, ConfigFieldCount> FieldPlaces = {{
     {ConfigField::ReadRange, 3, 3, 1},
 }};
 
+// The fields in the keyboard's order; the buttons and the file list follow.
+constexpr std::array<ConfigField, ConfigFieldCount> KeyboardOrder = {
+    ConfigField::Mode,      ConfigField::ReaderName, ConfigField::BaudRate,     ConfigField::RS485Mode,
+    ConfigField::TermChar,  ConfigField::HeadChar,   ConfigField::Frequency,    ConfigField::ReadRange,
+    ConfigField::StringLength, ConfigField::Heartbeat, ConfigField::TagsToRead, ConfigField::HandShake,
+};
+
+// Each field stands once in a list of them.
+template <typename Row> constexpr bool eachFieldOnce(const std::array<Row, ConfigFieldCount> &rows, auto fieldOf)
+{
+    for (ConfigField field : AllConfigFields) {
+        int count = 0;
+        for (const Row &row : rows)
+            count += fieldOf(row) == field ? 1 : 0;
+        if (count != 1)
+            return false;
+    }
+    return true;
+}
+static_assert(eachFieldOnce(FieldPlaces, [](const FieldPlace &p) { return p.field; }), "every field has its place");
+static_assert(eachFieldOnce(KeyboardOrder, [](ConfigField f) { return f; }), "every field is reached by the keyboard");
+
 // Layout, in twips. The field boxes stand in a grid of four columns inside
 // the large box; positions below are relative to that box.
 constexpr int ColumnLeft[4] = {150, 1830, 3510, 5190};
@@ -80,9 +103,9 @@ constexpr const char *MarkStyle = "#%1 { border: 2px solid #c00000; }";
 
 } // namespace
 
-ReaderConfigDialog::ReaderConfigDialog(SendFunction send, QWidget *parent)
+ReaderConfigDialog::ReaderConfigDialog(ReaderChannel *channel, QWidget *parent)
     : KeepingDialog(parent)
-    , m_send(std::move(send))
+    , m_channel(channel)
     , m_directory(QDir::currentPath())
 {
     setObjectName(QStringLiteral("ReaderConfig"));
@@ -97,7 +120,6 @@ ReaderConfigDialog::ReaderConfigDialog(SendFunction send, QWidget *parent)
     connect(&TmrWait, &QTimer::timeout, this, &ReaderConfigDialog::TmrWait_Timer);
 
     refreshFileList();
-    Form_Load();
 }
 
 ReaderConfigDialog::~ReaderConfigDialog()
@@ -132,7 +154,7 @@ void ReaderConfigDialog::buildControls()
         const QWidget *box = control->parentWidget();
         control->setGeometry(twips(105), twips(300), box->width() - twips(210), twips(315));
         control->setAccessibleName(caption(field));
-        m_controls[static_cast<std::size_t>(field)] = control;
+        m_fields[static_cast<std::size_t>(field)] = control;
         // An edit of the field a message is about settles that message.
         auto settle = [this, control] {
             if (m_markedField == control)
@@ -173,24 +195,10 @@ void ReaderConfigDialog::buildControls()
         }
         place(field, control);
     }
-    const auto list = [this](ConfigField field) { return static_cast<EditableList *>(fieldControl(field)); };
-    const auto text = [this](ConfigField field) { return static_cast<QLineEdit *>(fieldControl(field)); };
-    Mode = list(ConfigField::Mode);
-    BaudRate = list(ConfigField::BaudRate);
-    TermChar = text(ConfigField::TermChar);
-    HandShake = text(ConfigField::HandShake);
-    ReaderName = text(ConfigField::ReaderName);
-    RS485Mode = list(ConfigField::RS485Mode);
-    HeadChar = text(ConfigField::HeadChar);
-    Heartbeat = list(ConfigField::Heartbeat);
-    StringLength = list(ConfigField::StringLength);
-    TagsToRead = list(ConfigField::TagsToRead);
-    Frequency = list(ConfigField::Frequency);
-    ReadRange = list(ConfigField::ReadRange);
-
     // The rule follows a pick from the list (by the mouse or the arrow keys)
     // only; typing a mode name is not meant to apply it.
-    connect(Mode, &QComboBox::activated, this, &ReaderConfigDialog::Mode_Click);
+    connect(static_cast<QComboBox *>(field(ConfigField::Mode)), &QComboBox::activated, this,
+            &ReaderConfigDialog::Mode_Click);
 
     // Where the texts come from, in the grid's two empty cells: a technician
     // must not take the starting texts for the reader's configuration.
@@ -231,9 +239,10 @@ void ReaderConfigDialog::buildControls()
     // field is no click on a button.
     pressButtonsOnEnter(this);
 
-    const QList<QWidget *> keyboardOrder{Mode,         ReaderName, BaudRate,   RS485Mode,  TermChar, HeadChar,
-                                         Frequency,    ReadRange,  StringLength, Heartbeat, TagsToRead, HandShake,
-                                         ReadConfig,   SendConfig, File1,      WriteToFile, LoadFile};
+    QList<QWidget *> keyboardOrder;
+    for (ConfigField f : KeyboardOrder)
+        keyboardOrder << field(f);
+    keyboardOrder << ReadConfig << SendConfig << File1 << WriteToFile << LoadFile;
     for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
         setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
 
@@ -243,7 +252,7 @@ void ReaderConfigDialog::buildControls()
     connect(LoadFile, &QPushButton::clicked, this, &ReaderConfigDialog::LoadFile_Click);
 
     // Until the first mode rule runs, only the handshake is out of sight.
-    HandShake->hide();
+    field(ConfigField::HandShake)->hide();
 }
 
 void ReaderConfigDialog::Form_Load()
@@ -290,29 +299,19 @@ void ReaderConfigDialog::showSource()
     TextSource->setText(text);
 }
 
-QString ReaderConfigDialog::sourceText() const
-{
-    return TextSource->text();
-}
-
 // ---- fields ----------------------------------------------------------------------
 
-QWidget *ReaderConfigDialog::fieldControl(ConfigField field) const
+QString ReaderConfigDialog::fieldText(ConfigField f) const
 {
-    return m_controls[static_cast<std::size_t>(field)];
-}
-
-QString ReaderConfigDialog::fieldText(ConfigField field) const
-{
-    QWidget *control = fieldControl(field);
+    QWidget *control = field(f);
     if (auto *edit = qobject_cast<QLineEdit *>(control))
         return edit->text();
     return static_cast<QComboBox *>(control)->currentText();
 }
 
-void ReaderConfigDialog::setFieldText(ConfigField field, const QString &text)
+void ReaderConfigDialog::setFieldText(ConfigField f, const QString &text)
 {
-    QWidget *control = fieldControl(field);
+    QWidget *control = field(f);
     if (auto *edit = qobject_cast<QLineEdit *>(control))
         edit->setText(text);
     else
@@ -321,35 +320,17 @@ void ReaderConfigDialog::setFieldText(ConfigField field, const QString &text)
     editOf(control)->setCursorPosition(0);
 }
 
-void ReaderConfigDialog::setFieldText(ConfigField field, const QByteArray &text)
-{
-    setFieldText(field, fromBytes(text));
-}
-
-ConfigFields ReaderConfigDialog::fields() const
-{
-    ConfigFields out;
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        const auto field = static_cast<ConfigField>(k);
-        zanto::fieldText(out, field) = fieldText(field).toLatin1();
-    }
-    return out;
-}
-
 std::optional<ConfigFields> ReaderConfigDialog::eightBitFields(const QString &refusedAction)
 {
     ConfigFields out;
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        const auto field = static_cast<ConfigField>(k);
-        const QString text = fieldText(field);
-        const std::optional<QByteArray> bytes = toBytes(text);
+    for (ConfigField f : AllConfigFields) {
+        const Result<QByteArray> bytes = toBytes(fieldText(f));
         if (!bytes) {
-            showProblem(tr("%1: %2 holds %3, a character outside 8 bits")
-                            .arg(refusedAction, caption(field), firstWideCharacter(text)),
-                        fieldControl(field));
+            showProblem(tr("%1: %2 holds %3, a character outside 8 bits").arg(refusedAction, caption(f), bytes.error()),
+                        field(f));
             return std::nullopt;
         }
-        zanto::fieldText(out, field) = *bytes;
+        out[f] = *bytes;
     }
     return out;
 }
@@ -360,14 +341,13 @@ void ReaderConfigDialog::Mode_Click()
 {
     // A field is shown exactly when the mode's configuration string carries
     // it; a text that names no mode leaves every field as it is.
-    const std::optional<QByteArray> name = toBytes(Mode->currentText());
+    const Result<QByteArray> name = toBytes(fieldText(ConfigField::Mode));
     const std::optional<ReaderMode> mode = name ? modeFromName(*name) : std::nullopt;
     if (!mode)
         return;
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        const auto field = static_cast<ConfigField>(k);
-        if (isModeDependent(field))
-            fieldControl(field)->setVisible(modeCarries(*mode, field));
+    for (ConfigField f : AllConfigFields) {
+        if (isModeDependent(f))
+            field(f)->setVisible(modeCarries(*mode, f));
     }
 }
 
@@ -375,19 +355,19 @@ void ReaderConfigDialog::Mode_Click()
 
 void ReaderConfigDialog::ReadConfig_Click()
 {
-    m_request = m_send(configReadRequest(), commandRule(ReaderCommand::ReadConfig)) ? Request::Pending : Request::NotSent;
+    m_request = m_channel->send(configReadRequest(), commandRule(ReaderCommand::ReadConfig)) ? Request::Pending
+                                                                                              : Request::NotSent;
     showSource();
 }
 
 void ReaderConfigDialog::applyReply(const DecodedConfig &decoded)
 {
-    setFieldText(ConfigField::Mode, QByteArray(modeName(decoded.mode)));
+    setFieldText(ConfigField::Mode, QLatin1String(modeName(decoded.mode)));
     Mode_Click();
     // Each field the reply gave a text; the others keep theirs.
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        const auto field = static_cast<ConfigField>(k);
-        if (const std::optional<QByteArray> &value = decodedText(decoded, field))
-            setFieldText(field, *value);
+    for (ConfigField f : AllConfigFields) {
+        if (const std::optional<QByteArray> &value = decoded[f])
+            setFieldText(f, fromBytes(*value));
     }
     m_source = tr("the reader's reply of %1").arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
     m_edited = false;
@@ -401,17 +381,12 @@ void ReaderConfigDialog::SendConfig_Click()
     const std::optional<ConfigFields> texts = eightBitFields(tr("Not sent"));
     if (!texts)
         return;
-    const ConfigBuildResult built = BuildConfigString(*texts);
-    if (!built.ok) {
-        showProblem(tr("Not sent: %1").arg(built.problem), built.badField ? fieldControl(*built.badField) : nullptr);
-        return;
-    }
-    const std::optional<QByteArray> command = buildConfigWriteCommand(built.string);
+    const Result<QByteArray, ConfigProblem> command = configWriteCommand(*texts);
     if (!command) {
-        showProblem(tr("Not sent: the configuration string is longer than %1 characters").arg(MaxConfigStringLength));
+        showProblem(command.error().text, command.error().field ? field(*command.error().field) : nullptr);
         return;
     }
-    m_send(*command, commandRule(ReaderCommand::ConfigWrite));
+    m_channel->send(*command, commandRule(ReaderCommand::ConfigWrite));
 }
 
 // ---- configuration files -----------------------------------------------------------
@@ -422,9 +397,8 @@ void ReaderConfigDialog::WriteToFile_Click()
     // A name that cannot name a file is said at once; the write itself takes
     // the name and the texts of one moment, the tick's, so a reply arriving in
     // between cannot put one reader's texts in another reader's file.
-    const ConfigFileName name = configFileName(ReaderName->text());
-    if (!name.problem.isEmpty()) {
-        showProblem(name.problem, ReaderName);
+    if (const Result<QString> name = configFileName(fieldText(ConfigField::ReaderName)); !name) {
+        showProblem(name.error(), field(ConfigField::ReaderName));
         return;
     }
     // Nothing is emptied or created here: the file keeps its old contents until
@@ -441,19 +415,19 @@ void ReaderConfigDialog::TmrWait_Timer()
 
 bool ReaderConfigDialog::writeFileNow(bool refreshList)
 {
-    const ConfigFileName name = configFileName(ReaderName->text());
-    if (!name.problem.isEmpty()) {
-        showProblem(name.problem, ReaderName);
+    const Result<QString> name = configFileName(fieldText(ConfigField::ReaderName));
+    if (!name) {
+        showProblem(name.error(), field(ConfigField::ReaderName));
         return false;
     }
-    const std::optional<ConfigFields> texts = eightBitFields(tr("%1 not written").arg(name.fileName));
+    const std::optional<ConfigFields> texts = eightBitFields(tr("%1 not written").arg(*name));
     if (!texts)
         return false;
-    const QString problem = writeLineFile(QDir(m_directory).filePath(name.fileName), configFileLines(*texts));
+    const Done written = writeLineFile(QDir(m_directory).filePath(*name), configFileLines(*texts));
     if (refreshList)
         refreshFileList();
-    if (!problem.isEmpty()) {
-        showProblem(problem);
+    if (!written) {
+        showProblem(written.error());
         return false;
     }
     return true;
@@ -484,12 +458,12 @@ void ReaderConfigDialog::LoadFile_Click()
         // The list may be stale: what is there now is what the user sees after
         // the load, a file gone since included.
         refreshFileList();
-        const ConfigFileContent content = readConfigFile(m_directory, rawName);
-        if (!content.problem.isEmpty()) {
-            showProblem(content.problem);
+        const Result<QList<QByteArray>> lines = readConfigFile(m_directory, rawName);
+        if (!lines) {
+            showProblem(lines.error());
         } else {
-            for (const auto &[field, text] : configFileAssignments(content.lines))
-                setFieldText(field, text);
+            for (const auto &[f, text] : configFileAssignments(*lines))
+                setFieldText(f, fromBytes(text));
             m_source = tr("file %1").arg(shown);
             m_edited = false;
             showSource();
@@ -499,11 +473,6 @@ void ReaderConfigDialog::LoadFile_Click()
 }
 
 // ---- messages ----------------------------------------------------------------------
-
-QString ReaderConfigDialog::problemText() const
-{
-    return m_problem;
-}
 
 void ReaderConfigDialog::showProblem(const QString &text, QWidget *field)
 {
@@ -534,13 +503,15 @@ void ReaderConfigDialog::clearProblem()
 
 // ---- closing -----------------------------------------------------------------------
 
-QString ReaderConfigDialog::saveOnClose()
+Done ReaderConfigDialog::saveOnClose()
 {
     if (!TmrWait.isActive())
-        return {};
+        return Done();
     // Closing is the armed write's moment: the name and texts of now.
     TmrWait.stop();
-    return writeFileNow(false) ? QString() : m_problem;
+    if (writeFileNow(false))
+        return Done();
+    return failure(m_problem);
 }
 
 void ReaderConfigDialog::showCloseProblem(const QString &text)

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "link/sendtoreader.h"
 #include "protocol/configstring.h"
-
-#include "widgets/editablelist.h"
 #include "widgets/keepingdialog.h"
 
 #include <QDialog>
@@ -12,14 +9,14 @@
 #include <array>
 #include <optional>
 
-class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
 namespace zanto {
+
+class ReaderChannel;
 
 // "Configure Reader": the reader's configuration as twelve editable texts, the
 // read request, the write command, and configuration files named after the
@@ -28,18 +25,12 @@ class ReaderConfigDialog : public KeepingDialog
 {
     Q_OBJECT
 public:
-    // Creating the dialog runs its opening steps: the mode rule, then the read
-    // request.
-    explicit ReaderConfigDialog(SendFunction send, QWidget *parent = nullptr);
+    ReaderConfigDialog(ReaderChannel *channel, QWidget *parent = nullptr);
     ~ReaderConfigDialog() override;
 
-    // The twelve texts now (8-bit: a character outside 8 bits comes out as '?'
-    // here; the send and file paths refuse such texts before they get this far).
-    ConfigFields fields() const;
-    QString fieldText(ConfigField field) const;
-    void setFieldText(ConfigField field, const QByteArray &text);
-    void setFieldText(ConfigField field, const QString &text);
-    QWidget *fieldControl(ConfigField field) const;
+    // The opening step, run by whoever makes the dialog: the mode rule on the
+    // starting texts, then the read request.
+    void Form_Load();
 
     // A decoded configuration reply: Mode, the mode rule, then the fields the
     // reply carries, in that order.
@@ -48,6 +39,16 @@ public:
     // The file is written this long after the click on "Write to File".
     static constexpr int WriteDelayMs = 1000;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    // An armed write is done at once, with the texts of this moment: closing
+    // must not lose the click.
+    Done saveOnClose() override;
+    void showCloseProblem(const QString &text) override;
+
+private:
+    void buildControls();
+
     void Mode_Click();
     void ReadConfig_Click();
     void SendConfig_Click();
@@ -55,25 +56,26 @@ public:
     void LoadFile_Click();
     void TmrWait_Timer();
 
-    // The one-line message under the buttons (file and send problems).
-    QString problemText() const;
-    // Where the texts shown come from, and whether they were edited since.
-    QString sourceText() const;
-    QString directory() const { return m_directory; }
-    void refreshFileList();
+    QWidget *field(ConfigField field) const { return m_fields[static_cast<std::size_t>(field)]; }
+    QString fieldText(ConfigField field) const;
+    void setFieldText(ConfigField field, const QString &text);
+    // The texts as 8-bit text, or the first field holding a character outside
+    // 8 bits (marked, with a message saying what was not done).
+    std::optional<ConfigFields> eightBitFields(const QString &refusedAction);
 
-    EditableList *Mode;
-    QLineEdit *ReaderName;
-    EditableList *BaudRate;
-    EditableList *RS485Mode;
-    EditableList *Frequency;
-    QLineEdit *TermChar;
-    QLineEdit *HeadChar;
-    EditableList *StringLength;
-    QLineEdit *HandShake;
-    EditableList *Heartbeat;
-    EditableList *TagsToRead;
-    EditableList *ReadRange;
+    void showProblem(const QString &text, QWidget *field = nullptr);
+    void clearProblem();
+    void markEdited();
+    void showSource();
+    void refreshFileList();
+    // Writes the file for the reader name of now with the texts of now; false
+    // when it could not (the message says why).
+    bool writeFileNow(bool refreshList);
+
+    ReaderChannel *m_channel;
+    QString m_directory;
+    // The twelve fields, by field; their object names are the fields' names.
+    std::array<QWidget *, ConfigFieldCount> m_fields{};
     QPushButton *SendConfig;
     QPushButton *ReadConfig;
     QPushButton *WriteToFile;
@@ -83,31 +85,7 @@ public:
     QLabel *TextSource;
     QTimer TmrWait;
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    // An armed write is done at once, with the texts of this moment: closing
-    // must not lose the click.
-    QString saveOnClose() override;
-    void showCloseProblem(const QString &text) override;
-
-private:
-    void buildControls();
-    void Form_Load();
-    void showProblem(const QString &text, QWidget *field = nullptr);
-    void markEdited();
-    void showSource();
-    void clearProblem();
-    // The texts as 8-bit text, or the first field holding a character outside
-    // 8 bits (marked, with a message saying what was not done).
-    std::optional<ConfigFields> eightBitFields(const QString &refusedAction);
-    // Writes the file for the reader name of now with the texts of now; false
-    // when it could not (the message says why).
-    bool writeFileNow(bool refreshList);
-
-    SendFunction m_send;
-    QString m_directory;
     QString m_problem; // the whole message; the label may show less
-    std::array<QWidget *, ConfigFieldCount> m_controls{};
     QWidget *m_markedField = nullptr;
     enum class Request { None, Pending, NotSent };
     QString m_source;

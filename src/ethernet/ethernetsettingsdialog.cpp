@@ -1,5 +1,6 @@
 #include "ethernet/ethernetsettingsdialog.h"
 
+#include "link/readerchannel.h"
 #include "protocol/commands.h"
 #include "protocol/latin1.h"
 #include "widgets/enterpresses.h"
@@ -13,9 +14,9 @@
 
 namespace zanto {
 
-EthernetSettingsDialog::EthernetSettingsDialog(SendFunction send, QWidget *parent)
+EthernetSettingsDialog::EthernetSettingsDialog(ReaderChannel *channel, QWidget *parent)
     : SettingsFileDialog(QStringLiteral("settings2.ini"), 3, parent)
-    , m_send(std::move(send))
+    , m_channel(channel)
 {
     setObjectName(QStringLiteral("EthernetSettings"));
     setWindowTitle(QStringLiteral("Ethernet Settings"));
@@ -59,7 +60,10 @@ EthernetSettingsDialog::EthernetSettingsDialog(SendFunction send, QWidget *paren
     connect(Command1, &QPushButton::clicked, this, &EthernetSettingsDialog::Command1_Click);
     connect(Reboot, &QPushButton::clicked, this, &EthernetSettingsDialog::Reboot_Click);
     pressButtonsOnEnter(this);
+}
 
+void EthernetSettingsDialog::Form_Load()
+{
     LoadEthernetSettings();
 }
 
@@ -71,12 +75,12 @@ QString EthernetSettingsDialog::helpText()
 
 void EthernetSettingsDialog::Command1_Click()
 {
-    m_send(commandText(ReaderCommand::ReadEthernet), commandRule(ReaderCommand::ReadEthernet));
+    m_channel->send(commandText(ReaderCommand::ReadEthernet), commandRule(ReaderCommand::ReadEthernet));
 }
 
 void EthernetSettingsDialog::Reboot_Click()
 {
-    m_send(commandText(ReaderCommand::Reboot), commandRule(ReaderCommand::Reboot));
+    m_channel->send(commandText(ReaderCommand::Reboot), commandRule(ReaderCommand::Reboot));
 }
 
 void EthernetSettingsDialog::LoadEthernetSettings()
@@ -87,7 +91,7 @@ void EthernetSettingsDialog::LoadEthernetSettings()
         fields[k]->setText(fromBytes(lines[k]));
 }
 
-QString EthernetSettingsDialog::SaveEthernetSettings()
+Done EthernetSettingsDialog::SaveEthernetSettings()
 {
     // Nothing here is edited on screen, so a file that could not be read is
     // never overwritten with the start texts.

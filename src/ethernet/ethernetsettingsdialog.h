@@ -1,7 +1,5 @@
 #pragma once
 
-#include "link/sendtoreader.h"
-
 #include "widgets/settingsfiledialog.h"
 
 class QLabel;
@@ -11,22 +9,32 @@ class QPushButton;
 
 namespace zanto {
 
+class ReaderChannel;
+
 // "Ethernet Settings": asks the reader for its Ethernet parameters ("IP") and
 // reboots it ("RESET"), both on every open link. Three address texts that are
-// never shown live in settings2.ini (read on creation, written on close).
+// never shown live in settings2.ini (read by the opening step, written on
+// close).
 class EthernetSettingsDialog : public SettingsFileDialog
 {
     Q_OBJECT
 public:
-    explicit EthernetSettingsDialog(SendFunction send, QWidget *parent = nullptr);
+    EthernetSettingsDialog(ReaderChannel *channel, QWidget *parent = nullptr);
 
+    // The opening step: reads settings2.ini over the starting texts.
+    void Form_Load();
+
+protected:
+    Done saveOnClose() override { return SaveEthernetSettings(); }
+
+private:
     static QString helpText();
-
     void Command1_Click();
     void Reboot_Click();
-    // Writes settings2.ini now; returns the problem, empty on success.
-    QString SaveEthernetSettings();
+    void LoadEthernetSettings();
+    Done SaveEthernetSettings();
 
+    ReaderChannel *m_channel;
     QPushButton *Command1;
     QPushButton *Reboot;
     QPlainTextEdit *Text1;
@@ -36,14 +44,6 @@ public:
     QLabel *Label1;
     QLabel *Label2;
     QLabel *Label3;
-
-protected:
-    QString saveOnClose() override { return SaveEthernetSettings(); }
-
-private:
-    void LoadEthernetSettings();
-
-    SendFunction m_send;
 };
 
 } // namespace zanto

@@ -6,10 +6,9 @@
 
 namespace zanto {
 
-// What the link opens, as values. The window layer makes them from the Port
-// Settings texts whenever the link asks (at Connect, at Disconnect, at each
-// socket event). The texts go along: the status line names the port, the
-// address and the port number as the user typed them.
+// What the link opens, as values, made from the Port Settings texts and handed
+// to the link whenever one of them changes. The texts go along: the status
+// line names the port, the address and the port number as the user typed them.
 struct LinkParameters {
     bool tcp = false;                 // the port choice is "TCP/IP" (exactly)
     QString portText;                 // the port choice as typed: "TCP/IP", "1", "/dev/ttyUSB0"
@@ -24,12 +23,6 @@ struct LinkParameters {
 inline constexpr const char *TcpChoice = "TCP/IP";
 // A baud rate no serial port goes beyond; a larger number is a typing slip.
 inline constexpr qint32 MaxBaud = 100'000'000;
-
-// settings1.ini keeps the four texts one a line, in this order; Port Settings
-// (and whoever reads the file as it does) shows the start text for a line that
-// is empty or missing.
-enum PortSettingsLine { PortLine, HostLine, BaudLine, TcpPortLine, PortSettingsLineCount };
-inline constexpr const char *PortSettingsStartTexts[PortSettingsLineCount] = {"1", "192.168.0.2", "9600", "10000"};
 
 // The values the four texts stand for.
 LinkParameters linkParametersFrom(const QString &port, const QString &baud, const QString &host, const QString &tcpPort);

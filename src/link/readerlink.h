@@ -6,25 +6,29 @@
 #include "platform/tcpclient.h"
 #include "protocol/linkrules.h"
 
+#include <QByteArrayView>
 #include <QObject>
-#include <functional>
 
 namespace zanto {
 
 // The reader link: the serial port and the TCP client, opening and closing them
 // as the connect button asks, the one send operation under the link rules, and
-// every byte received on either link written into the receive sink. Status
-// texts go out through status().
+// every byte received on either link written into the receive sink. What it
+// opens is what the last setParameters() said; what happens to it is told by
+// its signals, and its ports are its own.
 class ReaderLink : public QObject
 {
     Q_OBJECT
 public:
-    // The parameters are asked for afresh whenever they are needed: at open,
-    // at close and at each socket event. Everything received goes into the sink.
-    ReaderLink(std::function<LinkParameters()> parameters, ReceiveSink *sink, QObject *parent = nullptr);
+    // Everything received goes into the sink.
+    explicit ReaderLink(ReceiveSink *sink, QObject *parent = nullptr);
+
+    // In force from now: the next open, close and connection event use them.
+    void setParameters(const LinkParameters &parameters);
+    const LinkParameters &parameters() const { return m_parameters; }
 
     // Opens the link the parameters select. True when the connect button should
-    // now read "Disconnect".
+    // now read "Disconnect" (a TCP connection is then under way, or open).
     bool openLink();
     // Closes the link the parameters select now (not necessarily the one opened).
     void closeLink();
@@ -33,11 +37,10 @@ public:
     // at least one link; a link that refused it has said why through status().
     bool send(const QByteArray &text, LinkRule rule);
 
-    bool tcpConnected() const { return tcp.state() == TcpClient::Connected; }
-    bool serialOpen() const { return serial.portOpen(); }
-
-    SerialPort serial;
-    TcpClient tcp;
+    bool tcpConnected() const { return m_tcp.state() == TcpClient::Connected; }
+    bool serialOpen() const { return m_serial.portOpen(); }
+    // The TCP side is closed (not connecting, not left over after an end).
+    bool tcpClosed() const { return m_tcp.state() == TcpClient::Closed; }
 
     // The most taken in at one arrival event; what is left is taken at the next.
     static constexpr qsizetype PerEvent = 1024 * 1024;
@@ -46,9 +49,17 @@ Q_SIGNALS:
     // The status line's text, and what more there is to say about it (the
     // system's reason a port could not be opened, what to do about it).
     void status(const QString &text, const QString &detail = QString());
+    // The link can carry commands: the serial port opened, or the TCP
+    // connection was made.
+    void opened();
+    // The reader ended the TCP connection.
+    void closedByReader();
+    // The link failed: a TCP error, or the serial line gone (the port is
+    // closed already).
+    void lost(const QString &reason);
     // Bytes received on either link, possibly none (an event without data),
-    // just before the sink takes them. The array is only valid during the call.
-    void received(const QByteArray &bytes);
+    // just before the sink takes them. The view is only valid during the call.
+    void bytesArrived(QByteArrayView bytes);
 
 private:
     void serialData();
@@ -59,7 +70,9 @@ private:
 
     template <typename Read> void drain(Read read);
 
-    std::function<LinkParameters()> m_parameters;
+    SerialPort m_serial;
+    TcpClient m_tcp;
+    LinkParameters m_parameters;
     ReceiveSink *m_sink;
     QString m_serialPortText;
 };

@@ -6,15 +6,20 @@
 
 namespace zanto {
 
-ReceivePipeline::ReceivePipeline(std::function<int()> quietIntervalMs, QObject *parent)
+ReceivePipeline::ReceivePipeline(QObject *parent)
     : QObject(parent)
-    , m_interval(std::move(quietIntervalMs))
 {
+    setObjectName(QStringLiteral("ReceivePipeline"));
     m_quiet.setObjectName(QStringLiteral("Timer1"));
     m_quiet.setSingleShot(true);
     // A coarse timer may tick a little early; the burst must not end early.
     m_quiet.setTimerType(Qt::PreciseTimer);
     connect(&m_quiet, &QTimer::timeout, this, &ReceivePipeline::quietTimerTick);
+}
+
+void ReceivePipeline::setQuietInterval(int ms)
+{
+    m_intervalMs = qMax(1, ms);
 }
 
 void ReceivePipeline::arrival(const QByteArray &bytes)
@@ -65,7 +70,7 @@ void ReceivePipeline::commit(qsizetype n)
     // tick how long the links have really been quiet.
     if (!m_store.openRow().isEmpty() || n == 0) {
         m_gathering = true;
-        m_quietMs = qMax(0, m_interval());
+        m_quietMs = m_intervalMs;
         m_sinceArrival.start();
         if (!m_quiet.isActive())
             m_quiet.start(m_quietMs);

@@ -7,12 +7,11 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
 namespace zanto {
 
 // Gathers everything received on either link into one burst, which ends when
-// the links have been quiet for the interval (read afresh at every arrival), or
+// the links have been quiet for the interval (the one in force at the arrival), or
 // when it reaches MaxBurstBytes, so a stream without pauses becomes a series of
 // full bursts instead of one unbounded one.
 //
@@ -26,7 +25,11 @@ public:
     static constexpr qsizetype MaxBurstBytes = 32767;
     static constexpr int DefaultQuietMs = 250;
 
-    explicit ReceivePipeline(std::function<int()> quietIntervalMs, QObject *parent = nullptr);
+    explicit ReceivePipeline(QObject *parent = nullptr);
+
+    // In force from the next arrival; a value below 1 ms is taken as 1 ms.
+    void setQuietInterval(int ms);
+    int quietInterval() const { return m_intervalMs; }
 
     // One arrival of bytes from a link (copied in).
     void arrival(const QByteArray &bytes);
@@ -56,7 +59,7 @@ private:
     // Ends the burst with the first `size` bytes gathered (all when size < 0).
     void endBurst(qsizetype size = -1);
 
-    std::function<int()> m_interval;
+    int m_intervalMs = DefaultQuietMs;
     ReceivedStore m_store;
     QTimer m_quiet;
     bool m_gathering = false; // arrivals since the last burst ended

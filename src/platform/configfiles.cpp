@@ -21,7 +21,7 @@ namespace {
 // The reason comes first, so that a narrow label still shows it; the name
 // follows with every control or formatting character as '?', since it may
 // hold the very character that is the trouble.
-QString refusedName(const QString &readerName, const QString &why)
+Failure<QString> refusedName(const QString &readerName, const QString &why)
 {
     QString shown;
     for (QChar c : readerName) {
@@ -29,32 +29,30 @@ QString refusedName(const QString &readerName, const QString &why)
                             || c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph;
         shown += hidden ? QChar(u'?') : c;
     }
-    return QObject::tr("Not written: %1 cannot be in a file name (ReaderName \"%2\")").arg(why, shown);
+    return failure(QObject::tr("Not written: %1 cannot be in a file name (ReaderName \"%2\")").arg(why, shown));
 }
 
 } // namespace
 
-ConfigFileName configFileName(const QString &readerName)
+Result<QString> configFileName(const QString &readerName)
 {
-    ConfigFileName result;
     for (QChar c : readerName) {
         const char16_t u = c.unicode();
         if (u == u'/' || u == u'\\')
-            return {{}, refusedName(readerName, QStringLiteral("'%1'").arg(c))};
+            return refusedName(readerName, QStringLiteral("'%1'").arg(c));
         // C1 controls are Latin-1 characters too, but a file list shows them
         // as nothing or as boxes, and U+0085 is a line end to some programs.
         if (isControlCharacter(u))
-            return {{}, refusedName(readerName, QObject::tr("a control character (%1)").arg(codePointName(u)))};
+            return refusedName(readerName, QObject::tr("a control character (%1)").arg(codePointName(u)));
         if (u > 0xFF)
-            return {{}, refusedName(readerName, QObject::tr("%1, a character outside 8 bits,").arg(codePointName(u)))};
+            return refusedName(readerName, QObject::tr("%1, a character outside 8 bits,").arg(codePointName(u)));
     }
     // Without separators ".." cannot climb anywhere, but a name that is nothing
     // but dots is the directory itself or its parent on some systems, and a file
     // list full of "..x" names helps nobody: a name holding ".." is refused.
     if (readerName.contains(QLatin1String("..")))
-        return {{}, refusedName(readerName, QStringLiteral("\"..\""))};
-    result.fileName = readerName + QLatin1String(ConfigFileSuffix);
-    return result;
+        return refusedName(readerName, QStringLiteral("\"..\""));
+    return readerName + QLatin1String(ConfigFileSuffix);
 }
 
 QList<QByteArray> configFileLines(const ConfigFields &fields)
@@ -62,8 +60,8 @@ QList<QByteArray> configFileLines(const ConfigFields &fields)
     // ConfigField is declared in file order: line k is field k.
     QList<QByteArray> lines;
     lines.reserve(ConfigFieldCount);
-    for (int k = 0; k < ConfigFieldCount; ++k)
-        lines.append(fieldText(fields, static_cast<ConfigField>(k)));
+    for (ConfigField field : AllConfigFields)
+        lines.append(fields[field]);
     return lines;
 }
 
@@ -76,40 +74,32 @@ QList<std::pair<ConfigField, QByteArray>> configFileAssignments(const QList<QByt
     return out;
 }
 
-ConfigFileContent readConfigFile(const QString &directory, const QByteArray &rawName)
+Result<QList<QByteArray>> readConfigFile(const QString &directory, const QByteArray &rawName)
 {
-    ConfigFileContent result;
     const QString name = shownFileName(rawName);
     // One byte more than allowed is read, so a file that grows while it is
     // read is still caught.
-    const FileBytes file = readFileBytes(directory, rawName, MaxConfigFileSize);
-    if (file.kind == FileKind::Missing) {
-        result.problem = QObject::tr("Not loaded: %1 is no longer there").arg(name);
-        return result;
+    const Result<FileBytes, FileReadFailure> file = readFileBytes(directory, rawName, MaxConfigFileSize);
+    if (!file) {
+        const FileKind kind = file.error().kind;
+        if (kind == FileKind::Missing)
+            return failure(QObject::tr("Not loaded: %1 is no longer there").arg(name));
+        if (kind != FileKind::Regular && kind != FileKind::Unknown)
+            return failure(QObject::tr("Not loaded: %1 is %2, not a regular file").arg(name, fileKindText(kind)));
+        return failure(QObject::tr("Not loaded: cannot read %1: %2").arg(name, file.error().reason));
     }
-    if (file.kind != FileKind::Regular && file.kind != FileKind::Unknown) {
-        result.problem = QObject::tr("Not loaded: %1 is %2, not a regular file").arg(name, fileKindText(file.kind));
-        return result;
+    if (file->cut) {
+        return failure(QObject::tr("Not loaded: %1 is larger than %2 KiB, no configuration file")
+                           .arg(name)
+                           .arg(MaxConfigFileSize / 1024));
     }
-    if (!file.problem.isEmpty()) {
-        result.problem = QObject::tr("Not loaded: cannot read %1: %2").arg(name, file.reason);
-        return result;
-    }
-    if (file.cut) {
-        result.problem = QObject::tr("Not loaded: %1 is larger than %2 KiB, no configuration file")
-                             .arg(name)
-                             .arg(MaxConfigFileSize / 1024);
-        return result;
-    }
-    const ParsedLines parsed = parseLines(file.content, {ConfigFieldCount, MaxConfigLineLength});
+    const ParsedLines parsed = parseLines(file->content, {ConfigFieldCount, MaxConfigLineLength});
     if (parsed.stoppedEarly) {
-        result.problem = QObject::tr("Not loaded: %1 has a line longer than %2 characters, no configuration file")
-                             .arg(name)
-                             .arg(MaxConfigLineLength);
-        return result;
+        return failure(QObject::tr("Not loaded: %1 has a line longer than %2 characters, no configuration file")
+                           .arg(name)
+                           .arg(MaxConfigLineLength));
     }
-    result.lines = parsed.lines;
-    return result;
+    return parsed.lines;
 }
 
 QList<ConfigFileEntry> configFileEntries(const QString &directory)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/configstring.h"
+#include "protocol/result.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,16 +20,12 @@ inline constexpr const char *ConfigFileSuffix = ".zq";
 inline constexpr qint64 MaxConfigFileSize = 64 * 1024;
 inline constexpr qsizetype MaxConfigLineLength = 4 * 1024;
 
-struct ConfigFileName {
-    QString fileName; // the name in the directory, when the text can name a file
-    QString problem;  // one line saying why it cannot, else empty
-};
-
-// The file a ReaderName text names: the text followed by ".zq". An empty text
-// gives ".zq". A text that would reach outside the directory ('/', '\', "..")
-// or that a file name cannot carry faithfully (C0 and C1 control characters,
-// DEL, characters outside 8 bits) is refused, with the reason first.
-ConfigFileName configFileName(const QString &readerName);
+// The file a ReaderName text names: the text followed by ".zq", its name in
+// the directory. An empty text gives ".zq". A text that would reach outside the
+// directory ('/', '\\', "..") or that a file name cannot carry faithfully (C0
+// and C1 control characters, DEL, characters outside 8 bits) is refused, with
+// the reason first.
+Result<QString> configFileName(const QString &readerName);
 
 // The twelve lines of a file, in file order (ReaderName, Mode, BaudRate, ...).
 QList<QByteArray> configFileLines(const ConfigFields &fields);
@@ -36,11 +33,6 @@ QList<QByteArray> configFileLines(const ConfigFields &fields);
 // What a file's lines put into the fields: line k into the k-th field of the
 // file order, at most twelve; lines after the twelfth go nowhere.
 QList<std::pair<ConfigField, QByteArray>> configFileAssignments(const QList<QByteArray> &lines);
-
-struct ConfigFileContent {
-    QList<QByteArray> lines; // at most twelve; empty when refused
-    QString problem;         // empty when the file was read
-};
 
 // A "*.zq" entry of a directory, as it stands there: the name's bytes may be
 // any, not only valid UTF-8.
@@ -59,6 +51,6 @@ QList<ConfigFileEntry> configFileEntries(const QString &directory);
 // than MaxConfigFileSize or holding a line longer than MaxConfigLineLength
 // among its first twelve gives a problem and no lines. The file is named by its
 // bytes, directly in `directory`.
-ConfigFileContent readConfigFile(const QString &directory, const QByteArray &rawName);
+Result<QList<QByteArray>> readConfigFile(const QString &directory, const QByteArray &rawName);
 
 } // namespace zanto

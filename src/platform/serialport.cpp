@@ -54,22 +54,17 @@ bool SerialPort::configure(QSerialPort &port, qint32 baud)
         && port.setStopBits(QSerialPort::OneStop) && port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-bool SerialPort::open(const QString &portText, qint32 baud)
+Result<void, SerialPort::OpenFailure> SerialPort::open(const QString &portText, qint32 baud)
 {
-    m_hint.clear();
     const QString device = deviceForPortText(portText);
-    if (device.isEmpty()) {
-        m_error = tr("\"%1\" names no serial port").arg(portText);
-        return false;
-    }
+    if (device.isEmpty())
+        return failure(OpenFailure{tr("\"%1\" names no serial port").arg(portText), {}});
     const QString canonical = QFileInfo(device).canonicalFilePath();
     if (portOpen() && !canonical.isEmpty() && canonical == QFileInfo(m_device).canonicalFilePath()) {
         // Opening it again would only find it busy: it is ours already.
-        if (!configure(*m_port, baud)) {
-            m_error = m_port->errorString();
-            return false;
-        }
-        return true;
+        if (!configure(*m_port, baud))
+            return failure(OpenFailure{m_port->errorString(), {}});
+        return {};
     }
     // The new port is opened beside the one that may be open: if it fails,
     // the working one is left alone.
@@ -77,19 +72,15 @@ bool SerialPort::open(const QString &portText, qint32 baud)
     port->setPortName(device);
     port->setReadBufferSize(ReadBufferLimit);
     // Applied before opening: a pty refuses some changes while it is open.
-    if (!configure(*port, baud)) {
-        m_error = port->errorString();
-        return false;
-    }
+    if (!configure(*port, baud))
+        return failure(OpenFailure{port->errorString(), {}});
     if (!port->open(QIODevice::ReadWrite)) {
-        m_error = port->errorString();
-        if (port->error() == QSerialPort::PermissionError)
-            m_hint = permissionHint(device);
-        return false;
+        const QString hint = port->error() == QSerialPort::PermissionError ? permissionHint(device) : QString();
+        return failure(OpenFailure{port->errorString(), hint});
     }
     adopt(std::move(port));
     m_device = device;
-    return true;
+    return {};
 }
 
 void SerialPort::adopt(std::unique_ptr<QSerialPort> port)
@@ -140,16 +131,13 @@ bool SerialPort::portOpen() const
     return m_port && m_port->isOpen();
 }
 
-bool SerialPort::output(const QByteArray &bytes)
+Done SerialPort::output(const QByteArray &bytes)
 {
     if (!portOpen())
-        return false;
-    const qint64 written = m_port->write(bytes);
-    if (written != bytes.size()) {
-        m_error = m_port->errorString();
-        return false;
-    }
-    return true;
+        return failure(tr("the serial port is not open"));
+    if (m_port->write(bytes) != bytes.size())
+        return failure(m_port->errorString());
+    return Done();
 }
 
 qint64 SerialPort::input(char *buffer, qint64 maxBytes)
@@ -169,13 +157,13 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         // Qt keeps raising the read error in a tight loop until the port is
         // closed (a pty whose far end closed), so close it here, at once, and
         // report the loss a single time.
-        m_error = m_port->errorString();
+        const QString why = m_port->errorString();
         // Bytes already taken in still belong to the reader's last burst.
         if (m_port->bytesAvailable() > 0)
             Q_EMIT onComm();
         m_port->close();
         m_port->clearError();
-        Q_EMIT lost(m_error);
+        Q_EMIT lost(why);
     }
 }
 

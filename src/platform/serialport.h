@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -25,20 +27,23 @@ public:
     // device, a device path is taken as it stands; anything else names none.
     static QString deviceForPortText(const QString &portText);
 
+    // Why a port would not open, and what a user can do about it when there
+    // is something (on Linux: the group that gives access to the device).
+    struct OpenFailure {
+        QString reason;
+        QString hint;
+    };
+
     // Opens the device the port text names at the baud rate, 8 data bits, no
-    // parity, one stop bit. On failure errorString() says why, and a port that
-    // was open before stays open and working; on success the new port replaces
-    // it. The port already open is only given the new rate.
-    bool open(const QString &portText, qint32 baud);
-    // What a user can do about the last failed open, when there is something
-    // (on Linux: the group that gives access to the device); else empty.
-    QString accessHint() const { return m_hint; }
+    // parity, one stop bit. On failure a port that was open before stays open
+    // and working; on success the new port replaces it. The port already open
+    // is only given the new rate.
+    Result<void, OpenFailure> open(const QString &portText, qint32 baud);
     void close();
     bool portOpen() const;
-    QString errorString() const { return m_error; }
 
-    // Writes the whole frame; false (with errorString()) when the port refuses it.
-    bool output(const QByteArray &bytes);
+    // Writes the whole frame, or says why the port refused it.
+    Done output(const QByteArray &bytes);
     // Takes at most maxBytes into the caller's buffer; the count taken.
     qint64 input(char *buffer, qint64 maxBytes);
 
@@ -59,8 +64,6 @@ private:
 
     std::unique_ptr<QSerialPort> m_port;
     QString m_device;
-    QString m_error;
-    QString m_hint;
 };
 
 } // namespace zanto

@@ -65,11 +65,13 @@ int TcpClient::state() const
     return Closed;
 }
 
-bool TcpClient::sendData(const QByteArray &bytes)
+Done TcpClient::sendData(const QByteArray &bytes)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
-        return false;
-    return m_socket.write(bytes) == bytes.size();
+        return failure(tr("the TCP connection is not open"));
+    if (m_socket.write(bytes) != bytes.size())
+        return failure(m_socket.errorString());
+    return Done();
 }
 
 void TcpClient::handleReadyRead()

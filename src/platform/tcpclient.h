@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QTcpSocket>
@@ -39,12 +41,10 @@ public:
     void close();
     int state() const;
 
-    // Hands the whole frame to the socket; false (with errorString()) when the
-    // socket refuses it.
-    bool sendData(const QByteArray &bytes);
+    // Hands the whole frame to the socket, or says why the socket refused it.
+    Done sendData(const QByteArray &bytes);
     // Takes at most maxBytes into the caller's buffer; the count taken.
     qint64 getData(char *buffer, qint64 maxBytes);
-    QString errorString() const { return m_socket.errorString(); }
 
 Q_SIGNALS:
     void connected();

@@ -124,15 +124,11 @@ QString itIs(FileKind kind)
     return QObject::tr("it is %1").arg(fileKindText(kind));
 }
 
-FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint64 maxBytes)
+Result<FileBytes, FileReadFailure> readBytesAt(const QByteArray &directory, const QByteArray &name, qint64 maxBytes)
 {
-    FileBytes result;
+    FileKind kind = FileKind::Unknown;
     const auto fail = [&](const QString &why) {
-        result.content.clear();
-        result.cut = false;
-        result.reason = why;
-        result.problem = QObject::tr("%1 not read: %2").arg(shownFileName(name), why);
-        return result;
+        return failure(FileReadFailure{kind, why, QObject::tr("%1 not read: %2").arg(shownFileName(name), why)});
     };
     if (const QString bad = badName(name); !bad.isEmpty())
         return fail(bad);
@@ -143,11 +139,11 @@ FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint6
     // Decided before opening anything: a FIFO is never opened, since opening
     // one to read waits for a writer, and a device may do anything on open.
     struct stat st;
-    result.kind = kindAt(folder.get(), name, &st);
-    if (result.kind == FileKind::Missing || result.kind == FileKind::Unknown)
+    kind = kindAt(folder.get(), name, &st);
+    if (kind == FileKind::Missing || kind == FileKind::Unknown)
         return fail(systemError(errno));
-    if (result.kind != FileKind::Regular)
-        return fail(itIs(result.kind));
+    if (kind != FileKind::Regular)
+        return fail(itIs(kind));
 
     // The name may have been swapped since: O_NOFOLLOW refuses a link put in
     // its place, O_NONBLOCK keeps a FIFO from blocking the open, and fstat says
@@ -156,16 +152,17 @@ FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint6
     if (!file.isValid()) {
         const int error = errno;
         if (error == ELOOP) {
-            result.kind = FileKind::SymbolicLink;
-            return fail(itIs(result.kind));
+            kind = FileKind::SymbolicLink;
+            return fail(itIs(kind));
         }
+        kind = FileKind::Unknown;
         return fail(systemError(error));
     }
     if (::fstat(file.get(), &st) != 0)
         return fail(systemError(errno));
-    result.kind = kindOf(st.st_mode);
-    if (result.kind != FileKind::Regular)
-        return fail(itIs(result.kind));
+    kind = kindOf(st.st_mode);
+    if (kind != FileKind::Regular)
+        return fail(itIs(kind));
 
     // One byte more than asked for tells whether there is more.
     const qint64 wanted = maxBytes < 0 ? -1 : maxBytes + 1;
@@ -190,6 +187,7 @@ FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint6
         if (got == 0)
             break;
     }
+    FileBytes result;
     if (maxBytes >= 0 && content.size() > maxBytes) {
         result.cut = true;
         content.truncate(maxBytes);
@@ -198,12 +196,12 @@ FileBytes readBytesAt(const QByteArray &directory, const QByteArray &name, qint6
     return result;
 }
 
-QString writeAt(const QByteArray &directory, const QByteArray &name, qsizetype lineCount,
+Done writeAt(const QByteArray &directory, const QByteArray &name, qsizetype lineCount,
                 const std::function<QByteArray(qsizetype)> &lineAt)
 {
     const QString shown = shownFileName(name);
     const auto notWritten = [&](const QString &why, const QString &outcome) {
-        return QObject::tr("%1 not written: %2; %3").arg(shown, why, outcome);
+        return failure(QObject::tr("%1 not written: %2; %3").arg(shown, why, outcome));
     };
     const QString nothingChanged = QObject::tr("nothing was changed");
     if (const QString bad = badName(name); !bad.isEmpty())
@@ -315,7 +313,7 @@ QString writeAt(const QByteArray &directory, const QByteArray &name, qsizetype l
     const Fd self(::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (self.isValid())
         ::fsync(self.get());
-    return {};
+    return Done();
 }
 
 } // namespace
@@ -429,12 +427,12 @@ bool fileExists(const QString &path)
     return folder.isValid() && kindAt(folder.get(), place.name, &st) == FileKind::Regular;
 }
 
-QString createIfMissing(const QString &path)
+Done createIfMissing(const QString &path)
 {
     const Place place = placeOf(path);
     const QString shown = shownFileName(place.name);
-    const auto notCreated = [&](const QString &why) { return QObject::tr("%1 not created: %2").arg(shown, why); };
-    const auto notUsed = [&](const QString &why) { return QObject::tr("%1 not used: %2").arg(shown, why); };
+    const auto notCreated = [&](const QString &why) { return failure(QObject::tr("%1 not created: %2").arg(shown, why)); };
+    const auto notUsed = [&](const QString &why) { return failure(QObject::tr("%1 not used: %2").arg(shown, why)); };
     if (const QString bad = badName(place.name); !bad.isEmpty())
         return notCreated(bad);
     const Fd folder(openFolder(place.directory));
@@ -448,56 +446,48 @@ QString createIfMissing(const QString &path)
         Fd file(::openat(folder.get(), place.name.constData(),
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
         if (file.isValid())
-            return file.close() ? QString() : notCreated(systemError(errno));
+            return file.close() ? Done() : notCreated(systemError(errno));
         if (errno != EEXIST)
             return notCreated(systemError(errno));
         kind = kindAt(folder.get(), place.name, &st);
     }
     if (kind == FileKind::Regular)
-        return {};
+        return Done();
     if (kind == FileKind::Unknown || kind == FileKind::Missing)
         return notUsed(systemError(errno));
     return notUsed(itIs(kind));
 }
 
-FileBytes readFileBytes(const QString &directory, const QByteArray &rawName, qint64 maxBytes)
+Result<FileBytes, FileReadFailure> readFileBytes(const QString &directory, const QByteArray &rawName, qint64 maxBytes)
 {
     return readBytesAt(QFile::encodeName(directory.isEmpty() ? QStringLiteral(".") : directory), rawName, maxBytes);
 }
 
-FileLines readLineFile(const QString &path, const FileReadLimits &limits)
+Result<QList<QByteArray>> readLineFile(const QString &path, const FileReadLimits &limits)
 {
-    FileLines result;
     const Place place = placeOf(path);
     const QString shown = shownFileName(place.name);
-    const FileBytes bytes = readBytesAt(place.directory, place.name, limits.maxFileSize);
-    if (!bytes.problem.isEmpty()) {
-        result.problem = bytes.problem;
-        return result;
-    }
-    const bool tooLarge = bytes.cut;
-    if (tooLarge && !limits.readPrefixOfLargeFile) {
-        result.problem = QObject::tr("%1 is larger than %2 KiB; not read").arg(shown).arg(limits.maxFileSize / 1024);
-        return result;
-    }
-    QByteArray content = bytes.content;
-    if (tooLarge) // a line cut by the limit is no line of the file
+    const Result<FileBytes, FileReadFailure> bytes = readBytesAt(place.directory, place.name, limits.maxFileSize);
+    if (!bytes)
+        return failure(bytes.error().message);
+    QByteArray content = bytes->content;
+    if (bytes->cut) // a line cut by the limit is no line of the file
         content.truncate(content.lastIndexOf('\n') + 1);
     const ParsedLines parsed = parseLines(content, {limits.maxLines, limits.maxLineLength});
-    result.lines = parsed.lines;
     if (parsed.stoppedEarly)
-        result.problem = QObject::tr("%1 has a line longer than %2 KiB; read up to it").arg(shown).arg(limits.maxLineLength / 1024);
-    else if (tooLarge && (limits.maxLines < 0 || result.lines.size() < limits.maxLines))
-        result.problem = QObject::tr("%1 is larger than %2 KiB; read only its start").arg(shown).arg(limits.maxFileSize / 1024);
-    return result;
+        return failure(QObject::tr("%1 has a line longer than %2 KiB; not used").arg(shown).arg(limits.maxLineLength / 1024));
+    // A large file is good only when the lines wanted are all in its start.
+    if (bytes->cut && (limits.maxLines < 0 || parsed.lines.size() < limits.maxLines))
+        return failure(QObject::tr("%1 is larger than %2 KiB; not used").arg(shown).arg(limits.maxFileSize / 1024));
+    return parsed.lines;
 }
 
-QString writeLineFile(const QString &path, const QList<QByteArray> &lines)
+Done writeLineFile(const QString &path, const QList<QByteArray> &lines)
 {
     return writeLineFile(path, lines.size(), [&lines](qsizetype i) { return lines[i]; });
 }
 
-QString writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt)
+Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt)
 {
     const Place place = placeOf(path);
     return writeAt(place.directory, place.name, lineCount, lineAt);

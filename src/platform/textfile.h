@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/linefile.h"
+#include "protocol/result.h"
 
 #include <QByteArray>
 #include <QList>
@@ -49,25 +50,22 @@ QString fileKindText(FileKind kind);
 // a C1 control must not break or disguise a one-line label.
 QString shownFileName(const QByteArray &rawName);
 
-struct FileLines {
-    QList<QByteArray> lines;
-    QString problem; // empty when the whole file was read as asked
-};
-
 struct FileReadLimits {
     int maxLines = -1;
     qsizetype maxLineLength = 64 * 1024;
     qint64 maxFileSize = 1024 * 1024;
-    // A file over the size limit is read up to the limit (true) or not at all.
-    bool readPrefixOfLargeFile = true;
 };
 
 struct FileBytes {
-    QByteArray content;              // at most the bytes asked for
-    bool cut = false;                // the file holds more than that
+    QByteArray content; // at most the bytes asked for
+    bool cut = false;   // the file holds more than that
+};
+
+// Why a file was not read.
+struct FileReadFailure {
     FileKind kind = FileKind::Unknown; // what stands at the name
-    QString reason;                  // why it was not read ("it is a FIFO", a system error); empty when read
-    QString problem;                 // "NAME not read: REASON"; empty when read
+    QString reason;                    // "it is a FIFO", a system error
+    QString message;                   // "NAME not read: REASON"
 };
 
 // True only for a regular file (not a link to one).
@@ -75,23 +73,23 @@ bool fileExists(const QString &path);
 
 // Creates an empty file when nothing stands at the path; an existing regular
 // file is left alone. Never follows a link: a dangling one is refused, not
-// filled in. Returns a problem text, empty on success.
-QString createIfMissing(const QString &path);
+// filled in.
+Done createIfMissing(const QString &path);
 
 // Reads up to maxBytes (-1: all) of the regular file `rawName` in `directory`,
 // named by its bytes.
-FileBytes readFileBytes(const QString &directory, const QByteArray &rawName, qint64 maxBytes);
+Result<FileBytes, FileReadFailure> readFileBytes(const QString &directory, const QByteArray &rawName, qint64 maxBytes);
 
-// Reads the lines of a file; a problem (missing, not a regular file,
-// unreadable, too large, a line too long) is described in FileLines::problem
-// together with what was read.
-FileLines readLineFile(const QString &path, const FileReadLimits &limits = {});
+// Reads the first maxLines lines of a file, all of them or none: a file that
+// is missing, not a regular file, unreadable, holding a line longer than the
+// limit among them, or larger than the size limit without all of them in its
+// start, is not used, and the message says why.
+Result<QList<QByteArray>> readLineFile(const QString &path, const FileReadLimits &limits = {});
 
 // Replaces the file's contents with the lines, each ended by CR LF: all of them
 // or none. A line holding a line feed is refused, and the old file stays whole.
-// Returns a problem text, empty on success.
-QString writeLineFile(const QString &path, const QList<QByteArray> &lines);
+Done writeLineFile(const QString &path, const QList<QByteArray> &lines);
 // The same, with the lines asked for one at a time (line i = lineAt(i)).
-QString writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt);
+Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt);
 
 } // namespace zanto

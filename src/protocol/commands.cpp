@@ -13,22 +13,22 @@ using R = LinkRule;
 // The reader's command vocabulary. Only the configuration write tries the
 // serial port first; H, LOFF, IP and RESET go out on every open link.
 constexpr std::array<CommandSpec, 16> Commands = {{
-    {C::Input1, "rkz", "Command3", "G", R::TcpFirst, true},
-    {C::Input2, "rkz", "Command4", "N", R::TcpFirst, true},
-    {C::Input1Plus, "rkz", "Command6", "F", R::TcpFirst, true},
-    {C::BootString, "rkz", "S", "S", R::TcpFirst, true},
-    {C::Lon, "rkz", "Command8", "LON", R::TcpFirst, true},
-    {C::Loff, "rkz", "Command10", "LOFF", R::BothLinks, true},
-    {C::Input3, "rkz", "Command7", "A", R::TcpFirst, true},
-    {C::H, "rkz", "ButH", "H", R::BothLinks, true},
-    {C::TagWrite, "rkz", "Command17", "W0", R::TcpFirst, false},
-    {C::ShortTagWrite, "rkz", "Command17", "w", R::TcpFirst, false},
-    {C::ReadSetupTag, "readwritesetuptag", "Command11", "M", R::TcpFirst, true},
-    {C::WriteSetupTag, "readwritesetuptag", "Command5", "K", R::TcpFirst, true},
-    {C::ReadConfig, "ReaderConfig", "ReadConfig", "L", R::TcpFirst, true},
-    {C::ConfigWrite, "ReaderConfig", "SendConfig", "C0", R::SerialFirst, false},
-    {C::ReadEthernet, "EthernetSettings", "Command1", "IP", R::BothLinks, true},
-    {C::Reboot, "EthernetSettings", "Reboot", "RESET", R::BothLinks, true},
+    {C::Input1, "G", R::TcpFirst, true},
+    {C::Input2, "N", R::TcpFirst, true},
+    {C::Input1Plus, "F", R::TcpFirst, true},
+    {C::BootString, "S", R::TcpFirst, true},
+    {C::Lon, "LON", R::TcpFirst, true},
+    {C::Loff, "LOFF", R::BothLinks, true},
+    {C::Input3, "A", R::TcpFirst, true},
+    {C::H, "H", R::BothLinks, true},
+    {C::TagWrite, "W0", R::TcpFirst, false},
+    {C::ShortTagWrite, "w", R::TcpFirst, false},
+    {C::ReadSetupTag, "M", R::TcpFirst, true},
+    {C::WriteSetupTag, "K", R::TcpFirst, true},
+    {C::ReadConfig, "L", R::TcpFirst, true},
+    {C::ConfigWrite, "C0", R::SerialFirst, false},
+    {C::ReadEthernet, "IP", R::BothLinks, true},
+    {C::Reboot, "RESET", R::BothLinks, true},
 }};
 
 constexpr bool inEnumOrder()
@@ -85,14 +85,6 @@ const CommandSpec &commandSpec(ReaderCommand command)
     return Commands[static_cast<std::size_t>(command)];
 }
 
-const CommandSpec *fixedCommandOf(std::string_view window, std::string_view control)
-{
-    const auto it = std::find_if(Commands.begin(), Commands.end(), [&](const CommandSpec &row) {
-        return row.fixed && row.window == window && row.control == control;
-    });
-    return it == Commands.end() ? nullptr : &*it;
-}
-
 QByteArray commandText(ReaderCommand command)
 {
     return bytes(commandSpec(command).text);
@@ -119,12 +111,15 @@ std::optional<ReaderCommand> identifyCommand(QByteArrayView line)
 
 // ---- tag write -----------------------------------------------------------------
 
-std::optional<QByteArray> buildTagWriteFrame(QByteArrayView data, QByteArrayView code)
+Result<QByteArray> buildTagWriteFrame(QByteArrayView data, QByteArrayView code)
 {
     const qsizetype length = data.size();
     // Past 2079 bytes the tens character would need a code above 255.
-    if (length > MaxTagWriteBytes)
-        return std::nullopt;
+    if (length > MaxTagWriteBytes) {
+        return failure(QStringLiteral("%1 bytes of data; the write command carries at most %2")
+                           .arg(length)
+                           .arg(MaxTagWriteBytes));
+    }
     const QByteArrayView lead = viewOf(commandSpec(C::TagWrite).text);
     QByteArray command;
     command.reserve(lead.size() + 2 + length + code.size());
@@ -163,13 +158,13 @@ std::optional<TagWriteFrame> parseTagWriteCommand(QByteArrayView command)
     return TagWriteFrame{command.sliced(start, length).toByteArray(), command.sliced(start + length).toByteArray()};
 }
 
-std::optional<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code)
+Result<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code)
 {
     // The field is normally held to five characters in this form; a longer text
     // set by the program still works as long as its count fits in one byte.
     const qsizetype count = text.size();
     if (48 + count > 255)
-        return std::nullopt;
+        return failure(QStringLiteral("%1 characters are too many for the short form").arg(count));
     const QByteArrayView lead = viewOf(commandSpec(C::ShortTagWrite).text);
     QByteArray command;
     command.reserve(lead.size() + 1 + count + code.size());
@@ -200,11 +195,11 @@ QByteArray configReadRequest()
     return commandText(C::ReadConfig);
 }
 
-std::optional<QByteArray> buildConfigWriteCommand(const QByteArray &configString)
+Result<QByteArray> buildConfigWriteCommand(const QByteArray &configString)
 {
     const qsizetype n = configString.size();
     if (n > MaxConfigStringLength)
-        return std::nullopt;
+        return failure(QStringLiteral("the configuration string is longer than %1 characters").arg(MaxConfigStringLength));
     QByteArray command = commandText(C::ConfigWrite);
     command.append(lengthChar(n / 10));
     command.append(lengthChar(n % 10));

@@ -9,9 +9,11 @@
 
 #include "protocol/configlayout.h"
 #include "protocol/linkrules.h"
+#include "protocol/result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <array>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -39,19 +41,14 @@ enum class ReaderCommand {
 
 struct CommandSpec {
     ReaderCommand command;
-    std::string_view window;  // object name of the window that sends it
-    std::string_view control; // the control whose click sends it
     std::string_view text;    // a fixed command's whole text, or the characters a frame starts with
     LinkRule rule;
     bool fixed;               // the text is the whole command
 };
 
-// Every command the tool sends, one row each.
+// Every command the tool sends, one row each, in enum order.
 std::span<const CommandSpec> commandSpecs();
 const CommandSpec &commandSpec(ReaderCommand command);
-// The fixed command a control sends; nullptr for a control that sends none or
-// builds a frame (Command17, SendConfig).
-const CommandSpec *fixedCommandOf(std::string_view window, std::string_view control);
 // A fixed command's text; the leading characters of a frame.
 QByteArray commandText(ReaderCommand command);
 LinkRule commandRule(ReaderCommand command);
@@ -67,8 +64,13 @@ std::optional<ReaderCommand> identifyCommand(QByteArrayView line);
 // The largest data length whose tens character stays within 8 bits.
 inline constexpr qsizetype MaxTagWriteBytes = 2079;
 
-// Nothing when the data is longer than MaxTagWriteBytes.
-std::optional<QByteArray> buildTagWriteFrame(QByteArrayView data, QByteArrayView code);
+// The code sent behind the data: what the window's list starts with and
+// offers, in list order.
+inline constexpr const char *DefaultTagWriteCode = "R4";
+inline constexpr std::array<const char *, 7> TagWriteCodes = {"C0", "C4", "C8", "C6", "R4", "R8", "R6"};
+
+// Refused (with why) when the data is longer than MaxTagWriteBytes.
+Result<QByteArray> buildTagWriteFrame(QByteArrayView data, QByteArrayView code);
 
 // The data length the first four characters announce: (tens - 48) * 10 +
 // (units - 48). Nothing when the text does not start with "W0" and two length
@@ -90,8 +92,11 @@ std::optional<TagWriteFrame> parseTagWriteCommand(QByteArrayView command);
 // "w", the character 48 + number of characters of the text, the text as it
 // stands ("/" is nothing special), then the code.
 
-// Nothing when the count character would leave 8 bits.
-std::optional<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code);
+// The window holds its data field to this many characters in this form.
+inline constexpr qsizetype MaxShortTagWriteCharacters = 5;
+
+// Refused (with why) when the count character would leave 8 bits.
+Result<QByteArray> buildShortTagWriteCommand(const QByteArray &text, const QByteArray &code);
 
 struct ShortTagWriteFrame {
     QByteArray text;
@@ -109,9 +114,9 @@ QByteArray configReadRequest();
 // carry.
 inline constexpr qsizetype MaxConfigStringLength = 99;
 
-// "C0", two length digits, the string. Nothing for a string of 100 characters
+// "C0", two length digits, the string. Refused for a string of 100 characters
 // or more.
-std::optional<QByteArray> buildConfigWriteCommand(const QByteArray &configString);
+Result<QByteArray> buildConfigWriteCommand(const QByteArray &configString);
 // The string a write command carries; nothing unless the command is "C0", two
 // decimal digits and exactly that many characters.
 std::optional<QByteArray> parseConfigWriteCommand(QByteArrayView command);

@@ -126,8 +126,69 @@ constexpr bool inEnumOrder(const auto &table, auto key)
     }
     return true;
 }
-static_assert(inEnumOrder(FieldSpecs, &FieldSpec::field));
+static_assert(inEnumOrder(FieldSpecs, &FieldSpec::field), "every field has its row, in file order");
 static_assert(inEnumOrder(ModeLayouts, &ModeLayout::mode));
+
+// The mode is told by the prefix and the length, the port mode rides in the
+// baud code; every other field stands in the string once, as a segment.
+constexpr bool hasNoSegment(ConfigField field)
+{
+    return field == F::Mode || field == F::RS485Mode;
+}
+
+constexpr int segmentIndex(ConfigField field)
+{
+    for (std::size_t i = 0; i < Segments.size(); ++i) {
+        if (Segments[i].field == field)
+            return int(i);
+    }
+    return -1;
+}
+
+constexpr bool everyFieldHasItsSegment()
+{
+    for (ConfigField field : AllConfigFields) {
+        int count = 0;
+        for (const StringSegment &segment : Segments)
+            count += segment.field == field ? 1 : 0;
+        if (count != (hasNoSegment(field) ? 0 : 1))
+            return false;
+    }
+    return true;
+}
+static_assert(everyFieldHasItsSegment());
+
+constexpr bool layoutsCarrySegments()
+{
+    for (const ModeLayout &layout : ModeLayouts) {
+        for (ConfigField field : layout.fields) {
+            if (segmentIndex(field) < 0)
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(layoutsCarrySegments(), "a mode can only carry a field that has a segment");
+
+constexpr qsizetype layoutLength(const ModeLayout &layout)
+{
+    auto length = static_cast<qsizetype>(layout.prefix.size());
+    for (ConfigField field : layout.fields)
+        length += 1 + Segments[static_cast<std::size_t>(segmentIndex(field))].width;
+    return length;
+}
+
+constexpr bool replyLengthsDiffer()
+{
+    for (std::size_t a = 0; a < ModeLayouts.size(); ++a) {
+        for (std::size_t b = a + 1; b < ModeLayouts.size(); ++b) {
+            if (layoutLength(ModeLayouts[a]) == layoutLength(ModeLayouts[b]))
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(replyLengthsDiffer(), "a reply tells its mode by its length alone");
 
 QByteArray bytes(std::string_view text)
 {
@@ -202,29 +263,10 @@ QList<QByteArray> fieldEntries(ConfigField field)
     return spec.entries ? spec.entries() : QList<QByteArray>();
 }
 
-QByteArray &fieldText(ConfigFields &fields, ConfigField field)
+ConfigFields::ConfigFields()
 {
-    switch (field) {
-    case F::ReaderName: return fields.readerName;
-    case F::Mode: return fields.mode;
-    case F::BaudRate: return fields.baudRate;
-    case F::RS485Mode: return fields.rs485Mode;
-    case F::Frequency: return fields.frequency;
-    case F::TermChar: return fields.termChar;
-    case F::HeadChar: return fields.headChar;
-    case F::StringLength: return fields.stringLength;
-    case F::HandShake: return fields.handShake;
-    case F::Heartbeat: return fields.heartbeat;
-    case F::TagsToRead: return fields.tagsToRead;
-    case F::ReadRange: return fields.readRange;
-    }
-    Q_UNREACHABLE();
-    return fields.readerName;
-}
-
-const QByteArray &fieldText(const ConfigFields &fields, ConfigField field)
-{
-    return fieldText(const_cast<ConfigFields &>(fields), field);
+    for (ConfigField field : AllConfigFields)
+        (*this)[field] = fieldStartingText(field);
 }
 
 // ---- dialog lists ------------------------------------------------------------
@@ -300,9 +342,8 @@ const ModeLayout &modeLayout(ReaderMode mode)
 
 const StringSegment *stringSegment(ConfigField field)
 {
-    const auto it = std::find_if(Segments.begin(), Segments.end(),
-                                 [field](const StringSegment &segment) { return segment.field == field; });
-    return it == Segments.end() ? nullptr : &*it;
+    const int index = segmentIndex(field);
+    return index < 0 ? nullptr : &Segments[static_cast<std::size_t>(index)];
 }
 
 const char *modeName(ReaderMode mode)
@@ -337,25 +378,7 @@ bool isModeDependent(ConfigField field)
 
 qsizetype configStringLength(ReaderMode mode)
 {
-    const ModeLayout &layout = modeLayout(mode);
-    auto length = static_cast<qsizetype>(layout.prefix.size());
-    for (ConfigField field : layout.fields)
-        length += 1 + stringSegment(field)->width;
-    return length;
-}
-
-std::optional<qsizetype> segmentPosition(ReaderMode mode, ConfigField field)
-{
-    if (field == F::RS485Mode)
-        field = F::BaudRate;
-    const ModeLayout &layout = modeLayout(mode);
-    auto position = static_cast<qsizetype>(layout.prefix.size()) + 1;
-    for (ConfigField carried : layout.fields) {
-        if (carried == field)
-            return position;
-        position += 1 + stringSegment(carried)->width;
-    }
-    return std::nullopt;
+    return layoutLength(modeLayout(mode));
 }
 
 ReplyShape replyShape(ReaderMode mode)

@@ -61,27 +61,24 @@ int fieldTypingLimit(ConfigField field);
 // Empty for the plain text boxes.
 QList<QByteArray> fieldEntries(ConfigField field);
 
-// The twelve texts of the Configure Reader dialog, as 8-bit text; a fresh set
-// holds the starting texts.
+// The twelve texts of the Configure Reader dialog, as 8-bit text, indexed by
+// field; a fresh set holds the starting texts.
 struct ConfigFields {
-    QByteArray mode = fieldStartingText(ConfigField::Mode);
-    QByteArray readerName = fieldStartingText(ConfigField::ReaderName);
-    QByteArray frequency = fieldStartingText(ConfigField::Frequency);
-    QByteArray readRange = fieldStartingText(ConfigField::ReadRange);
-    QByteArray baudRate = fieldStartingText(ConfigField::BaudRate);
-    QByteArray rs485Mode = fieldStartingText(ConfigField::RS485Mode);
-    QByteArray stringLength = fieldStartingText(ConfigField::StringLength);
-    QByteArray termChar = fieldStartingText(ConfigField::TermChar);
-    QByteArray headChar = fieldStartingText(ConfigField::HeadChar);
-    QByteArray handShake = fieldStartingText(ConfigField::HandShake);
-    QByteArray heartbeat = fieldStartingText(ConfigField::Heartbeat);
-    QByteArray tagsToRead = fieldStartingText(ConfigField::TagsToRead);
-
+    ConfigFields();
+    QByteArray &operator[](ConfigField field) { return texts[static_cast<std::size_t>(field)]; }
+    const QByteArray &operator[](ConfigField field) const { return texts[static_cast<std::size_t>(field)]; }
     bool operator==(const ConfigFields &) const = default;
+
+    std::array<QByteArray, ConfigFieldCount> texts;
 };
 
-QByteArray &fieldText(ConfigFields &fields, ConfigField field);
-const QByteArray &fieldText(const ConfigFields &fields, ConfigField field);
+// Every field, in file order.
+inline constexpr std::array<ConfigField, ConfigFieldCount> AllConfigFields = [] {
+    std::array<ConfigField, ConfigFieldCount> all{};
+    for (int k = 0; k < ConfigFieldCount; ++k)
+        all[static_cast<std::size_t>(k)] = static_cast<ConfigField>(k);
+    return all;
+}();
 
 // ---- codes -------------------------------------------------------------------
 
@@ -162,11 +159,6 @@ bool isModeDependent(ConfigField field);
 
 // Length of the mode's string with a five-character reader name.
 qsizetype configStringLength(ReaderMode mode);
-// 1-based position of the field's letter in the mode's string (RS485Mode: the
-// baud code's); nothing when the mode does not carry it. In a reply the same
-// letter stands 4 places later, behind the length digits.
-std::optional<qsizetype> segmentPosition(ReaderMode mode, ConfigField field);
-
 // How a configuration reply is recognised: its total length (four length
 // digits, the string, one final character) and its four length digits.
 struct ReplyShape {

@@ -8,33 +8,6 @@ namespace {
 
 using F = ConfigField;
 
-// Where each field a reply can set lands in DecodedConfig.
-struct DecodedMember {
-    ConfigField field;
-    std::optional<QByteArray> DecodedConfig::*member;
-};
-constexpr std::array<DecodedMember, 11> DecodedMembers = {{
-    {F::ReaderName, &DecodedConfig::readerName},
-    {F::Frequency, &DecodedConfig::frequency},
-    {F::ReadRange, &DecodedConfig::readRange},
-    {F::BaudRate, &DecodedConfig::baudRate},
-    {F::RS485Mode, &DecodedConfig::rs485Mode},
-    {F::StringLength, &DecodedConfig::stringLength},
-    {F::TermChar, &DecodedConfig::termChar},
-    {F::HeadChar, &DecodedConfig::headChar},
-    {F::HandShake, &DecodedConfig::handShake},
-    {F::TagsToRead, &DecodedConfig::tagsToRead},
-    {F::Heartbeat, &DecodedConfig::heartbeat},
-}};
-
-std::optional<QByteArray> &decodedText(DecodedConfig &decoded, ConfigField field)
-{
-    const auto it = std::find_if(DecodedMembers.begin(), DecodedMembers.end(),
-                                 [field](const DecodedMember &row) { return row.field == field; });
-    Q_ASSERT(it != DecodedMembers.end());
-    return decoded.*(it->member);
-}
-
 std::string_view view(const QByteArray &bytes)
 {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
@@ -105,13 +78,9 @@ QString caption(ConfigField field)
     return QLatin1String(fieldCaption(field));
 }
 
-ConfigBuildResult refuse(ConfigField field, const QString &problem)
+Failure<ConfigProblem> refuse(ConfigField field, const QString &problem)
 {
-    ConfigBuildResult result;
-    result.ok = false;
-    result.badField = field;
-    result.problem = problem;
-    return result;
+    return failure(ConfigProblem{problem, field});
 }
 
 // One field's code in the string, or the refusal that says why it has none.
@@ -119,9 +88,9 @@ struct Piece {
     ConfigField field;
     QByteArray code;
 };
-std::optional<Piece> encodeSegment(const StringSegment &segment, const ConfigFields &fields, QString *problem)
+Result<Piece> encodeSegment(const StringSegment &segment, const ConfigFields &fields)
 {
-    const QByteArray &text = fieldText(fields, segment.field);
+    const QByteArray &text = fields[segment.field];
     const QByteArray typed = segment.letter + text;
     switch (segment.coding) {
     case Coding::Copied:
@@ -133,17 +102,16 @@ std::optional<Piece> encodeSegment(const StringSegment &segment, const ConfigFie
     case Coding::Listed:
         if (const CodeText *row = findByText(segment.codes, text))
             return Piece{segment.field, bytes(row->code)};
-        *problem = QStringLiteral("%1 %2 has no code").arg(caption(segment.field), quoted(text));
-        return std::nullopt;
+        return failure(QStringLiteral("%1 %2 has no code").arg(caption(segment.field), quoted(text)));
     case Coding::BaudPair:
-        if (const BaudCode *row = findBaudPair(fields.baudRate, fields.rs485Mode))
+        if (const BaudCode *row = findBaudPair(fields[F::BaudRate], fields[F::RS485Mode]))
             return Piece{segment.field, bytes(row->code)};
-        *problem = QStringLiteral("%1 %2 with %3 %4 has no code")
-                       .arg(caption(F::BaudRate), quoted(fields.baudRate), caption(F::RS485Mode),
-                            quoted(fields.rs485Mode));
-        return std::nullopt;
+        return failure(QStringLiteral("%1 %2 with %3 %4 has no code")
+                           .arg(caption(F::BaudRate), quoted(fields[F::BaudRate]), caption(F::RS485Mode),
+                                quoted(fields[F::RS485Mode])));
     }
-    return std::nullopt;
+    Q_UNREACHABLE();
+    return failure(QString());
 }
 
 // Reads one field's code (letter included) into the decoded texts.
@@ -152,22 +120,22 @@ void decodeSegment(const StringSegment &segment, const QByteArray &code, Decoded
     const QByteArray afterLetter = code.mid(1);
     switch (segment.coding) {
     case Coding::Copied:
-        decodedText(decoded, segment.field) = afterLetter;
+        decoded[segment.field] = afterLetter;
         return;
     case Coding::ListedOrCopied: {
         // The letter itself is not examined when the code is not in the table.
         const CodeText *row = findByCode(segment.codes, code);
-        decodedText(decoded, segment.field) = row ? bytes(row->text) : afterLetter;
+        decoded[segment.field] = row ? bytes(row->text) : afterLetter;
         return;
     }
     case Coding::Listed:
         if (const CodeText *row = findByCode(segment.codes, code))
-            decodedText(decoded, segment.field) = bytes(row->text);
+            decoded[segment.field] = bytes(row->text);
         return;
     case Coding::BaudPair:
         if (const BaudCode *row = findBaudCode(code)) {
-            decoded.baudRate = bytes(row->baudRate);
-            decoded.rs485Mode = bytes(row->rs485Mode);
+            decoded[F::BaudRate] = bytes(row->baudRate);
+            decoded[F::RS485Mode] = bytes(row->rs485Mode);
         }
         return;
     }
@@ -193,15 +161,15 @@ DecodedConfig decodeLaidOut(ReaderMode mode, const QByteArray &configString)
 
 // ---- encoding ----------------------------------------------------------------
 
-ConfigBuildResult BuildConfigString(const ConfigFields &fields)
+Result<QByteArray, ConfigProblem> BuildConfigString(const ConfigFields &fields)
 {
     // Texts that map to no code are refused rather than replaced by a code from an
     // earlier send: sending a configuration the user cannot see in the dialog
     // would be worse than saying which field is wrong.
-    const std::optional<ReaderMode> mode = modeFromName(fields.mode);
+    const std::optional<ReaderMode> mode = modeFromName(fields[F::Mode]);
     if (!mode) {
         return refuse(F::Mode, QStringLiteral("%1 %2 is not one of %3")
-                                   .arg(caption(F::Mode), quoted(fields.mode),
+                                   .arg(caption(F::Mode), quoted(fields[F::Mode]),
                                         QString::fromLatin1(modeEntries().join(", "))));
     }
 
@@ -212,15 +180,14 @@ ConfigBuildResult BuildConfigString(const ConfigFields &fields)
     for (ConfigField field : layout.fields) {
         // A CR (or LF) from a loaded file or a reply would end the write
         // command early at the reader and leave the rest as a command of its own.
-        const QByteArray &text = fieldText(fields, field);
+        const QByteArray &text = fields[field];
         if (text.contains('\r') || text.contains('\n')) {
             return refuse(field, QStringLiteral("%1 %2 holds a line break, which would end the command early")
                                      .arg(caption(field), quoted(text)));
         }
-        QString problem;
-        const std::optional<Piece> piece = encodeSegment(*stringSegment(field), fields, &problem);
+        const Result<Piece> piece = encodeSegment(*stringSegment(field), fields);
         if (!piece)
-            return refuse(field, problem);
+            return refuse(field, piece.error());
         pieces.append(*piece);
     }
 
@@ -241,13 +208,18 @@ ConfigBuildResult BuildConfigString(const ConfigFields &fields)
                       QStringLiteral("The configuration string would be %1 characters long, more "
                                      "than the 99 the write command can carry; %2 %3 is the longest part")
                           .arg(string.size())
-                          .arg(caption(longest->field), quoted(fieldText(fields, longest->field))));
+                          .arg(caption(longest->field), quoted(fields[longest->field])));
     }
+    return string;
+}
 
-    ConfigBuildResult result;
-    result.ok = true;
-    result.string = string;
-    return result;
+Result<QByteArray, ConfigProblem> configWriteCommand(const ConfigFields &fields)
+{
+    Result<QByteArray, ConfigProblem> built = BuildConfigString(fields);
+    if (!built)
+        return failure(ConfigProblem{QStringLiteral("Not sent: %1").arg(built.error().text), built.error().field});
+    // The build refuses what the two length digits cannot carry.
+    return *buildConfigWriteCommand(*built);
 }
 
 // ---- decoding ----------------------------------------------------------------
@@ -269,20 +241,12 @@ std::optional<DecodedConfig> decodeConfigString(const QByteArray &configString)
     return std::nullopt;
 }
 
-const std::optional<QByteArray> &decodedText(const DecodedConfig &decoded, ConfigField field)
-{
-    static const std::optional<QByteArray> none;
-    const auto it = std::find_if(DecodedMembers.begin(), DecodedMembers.end(),
-                                 [field](const DecodedMember &row) { return row.field == field; });
-    return it == DecodedMembers.end() ? none : decoded.*(it->member);
-}
-
 void applyDecoded(const DecodedConfig &decoded, ConfigFields &fields)
 {
-    fields.mode = modeName(decoded.mode);
-    for (const DecodedMember &row : DecodedMembers) {
-        if (const std::optional<QByteArray> &value = decoded.*(row.member))
-            fieldText(fields, row.field) = *value;
+    fields[F::Mode] = modeName(decoded.mode);
+    for (ConfigField field : AllConfigFields) {
+        if (const std::optional<QByteArray> &value = decoded[field])
+            fields[field] = *value;
     }
 }
 

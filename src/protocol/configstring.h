@@ -6,6 +6,7 @@
 
 #include "protocol/commands.h"
 #include "protocol/configlayout.h"
+#include "protocol/result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,27 +15,39 @@
 namespace zanto {
 
 // ---- encoding ----------------------------------------------------------------
-struct ConfigBuildResult {
-    bool ok = false;
-    QByteArray string;                  // the configuration string when ok
-    std::optional<ConfigField> badField; // the field that stopped the build
-    QString problem;                    // one line saying what is wrong
+// Why a configuration cannot be sent: one line, and the field to mark when one
+// is to blame.
+struct ConfigProblem {
+    QString text;
+    std::optional<ConfigField> field;
 };
 
-// The configuration string for the mode named by fields.mode. Texts that map to
-// no code (baud/port mode pair, read range, heartbeat where the mode carries it,
-// an unknown mode name) refuse the build, as does a string of 100 characters or
-// more, whose length the write command cannot carry in two digits.
-ConfigBuildResult BuildConfigString(const ConfigFields &fields);
+// The configuration string for the mode named by fields[Mode]. Texts that map
+// to no code (baud/port mode pair, read range, heartbeat where the mode carries
+// it, an unknown mode name), a line break in a field the mode carries, and a
+// string of 100 characters or more (whose length the write command cannot
+// carry in two digits) refuse the build.
+Result<QByteArray, ConfigProblem> BuildConfigString(const ConfigFields &fields);
+
+// The configuration write as Send Setup to Reader sends it: the string built
+// from the texts inside its "C0" frame, or the one-line refusal ("Not sent:
+// ...") that says why not. The dialog and zantoctl both send through this.
+Result<QByteArray, ConfigProblem> configWriteCommand(const ConfigFields &fields);
 
 // ---- decoding ----------------------------------------------------------------
-// What a reply carries: the mode, and each field the reply sets (fields a mode
-// does not carry, or codes outside the tables that leave a field unchanged,
-// stay empty optionals).
+// What a reply carries: the mode, and a text for each field the reply sets
+// (fields a mode does not carry, and codes outside the tables that leave a
+// field unchanged, have none; Mode has none either: a reply tells it by its
+// shape).
 struct DecodedConfig {
     ReaderMode mode = ReaderMode::Standard;
-    std::optional<QByteArray> readerName, frequency, readRange, baudRate, rs485Mode, stringLength,
-        termChar, headChar, handShake, tagsToRead, heartbeat;
+    std::array<std::optional<QByteArray>, ConfigFieldCount> texts;
+
+    const std::optional<QByteArray> &operator[](ConfigField field) const
+    {
+        return texts[static_cast<std::size_t>(field)];
+    }
+    std::optional<QByteArray> &operator[](ConfigField field) { return texts[static_cast<std::size_t>(field)]; }
 };
 
 // Recognises a configuration reply by its length and its four length digits
@@ -47,9 +60,5 @@ std::optional<DecodedConfig> decodeConfigString(const QByteArray &configString);
 
 // Applies a decoded reply to a set of texts (mode name included).
 void applyDecoded(const DecodedConfig &decoded, ConfigFields &fields);
-
-// The text a reply gave a field, if it gave one (never for the mode, which a
-// reply tells by its shape).
-const std::optional<QByteArray> &decodedText(const DecodedConfig &decoded, ConfigField field);
 
 } // namespace zanto

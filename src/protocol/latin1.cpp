@@ -2,23 +2,12 @@
 
 namespace zanto {
 
-namespace {
-
-bool isEightBit(const QString &text)
+Result<QByteArray> toBytes(const QString &text)
 {
     for (QChar c : text) {
         if (c.unicode() > 0xFF)
-            return false;
+            return failure(codePointName(c.unicode()));
     }
-    return true;
-}
-
-} // namespace
-
-std::optional<QByteArray> toBytes(const QString &text)
-{
-    if (!isEightBit(text))
-        return std::nullopt;
     return text.toLatin1();
 }
 
@@ -30,15 +19,6 @@ QString fromBytes(const QByteArray &bytes)
 QString codePointName(char32_t c)
 {
     return QStringLiteral("U+%1").arg(quint32(c), 4, 16, QLatin1Char('0')).toUpper();
-}
-
-QString firstWideCharacter(const QString &text)
-{
-    for (QChar c : text) {
-        if (c.unicode() > 0xFF)
-            return codePointName(c.unicode());
-    }
-    return {};
 }
 
 } // namespace zanto

@@ -57,7 +57,7 @@ qsizetype tagDataByteCount(const QByteArray &text)
     return count;
 }
 
-std::optional<QByteArray> buildTagWriteCommand(const QByteArray &text, const QByteArray &code)
+Result<QByteArray> buildTagWriteCommand(const QByteArray &text, const QByteArray &code)
 {
     return buildTagWriteFrame(parseTagData(text), code);
 }

@@ -20,6 +20,6 @@ qsizetype tagDataByteCount(const QByteArray &text);
 // character (48 + L % 10), the data bytes, then the code. Nothing when the data is
 // longer than MaxTagWriteBytes. (The frame itself, both ways, and the short form
 // are in commands.h.)
-std::optional<QByteArray> buildTagWriteCommand(const QByteArray &text, const QByteArray &code);
+Result<QByteArray> buildTagWriteCommand(const QByteArray &text, const QByteArray &code);
 
 } // namespace zanto

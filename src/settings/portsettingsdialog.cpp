@@ -1,11 +1,11 @@
 #include "settings/portsettingsdialog.h"
 
-#include "link/linkparameters.h"
-#include "protocol/latin1.h"
+#include "link/portsettings.h"
 #include "widgets/editablelist.h"
 #include "widgets/fieldvalidator.h"
 #include "widgets/twips.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +14,9 @@
 
 namespace zanto {
 
-PortSettingsDialog::PortSettingsDialog(QWidget *parent)
-    : SettingsFileDialog(QStringLiteral("settings1.ini"), PortSettingsLineCount, parent)
+PortSettingsDialog::PortSettingsDialog(PortSettings *settings, QWidget *parent)
+    : KeepingDialog(parent)
+    , m_settings(settings)
 {
     setObjectName(QStringLiteral("PortSet"));
     setWindowTitle(QStringLiteral("Port Settings"));
@@ -44,21 +45,21 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
         const QString description = info.description().isEmpty() ? info.portName() : info.description();
         Combo5->setItemData(Combo5->count() - 1, description, Qt::ToolTipRole);
     }
-    Combo5->setEditText(QLatin1String(PortSettingsStartTexts[PortLine]));
+    Combo5->setEditText(settings->text(PortSettings::PortLine));
     placeTwips(Combo5, 480, 840, 1095, 315);
 
     Combo1 = new EditableList(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->addItems({QStringLiteral("115200"), QStringLiteral("57600"), QStringLiteral("38400"), QStringLiteral("19200"),
                       QStringLiteral("9600"), QStringLiteral("4800")});
-    Combo1->setEditText(QLatin1String(PortSettingsStartTexts[BaudLine]));
+    Combo1->setEditText(settings->text(PortSettings::BaudLine));
     placeTwips(Combo1, 480, 1560, 975, 315);
 
-    IPAddress = new QLineEdit(QLatin1String(PortSettingsStartTexts[HostLine]), this);
+    IPAddress = new QLineEdit(settings->text(PortSettings::HostLine), this);
     IPAddress->setObjectName(QStringLiteral("IPAddress"));
     placeTwips(IPAddress, 1800, 840, 1215, 285);
 
-    PortNumber = new QLineEdit(QLatin1String(PortSettingsStartTexts[TcpPortLine]), this);
+    PortNumber = new QLineEdit(settings->text(PortSettings::TcpPortLine), this);
     PortNumber->setObjectName(QStringLiteral("PortNumber"));
     placeTwips(PortNumber, 1800, 1560, 975, 285);
 
@@ -67,53 +68,54 @@ PortSettingsDialog::PortSettingsDialog(QWidget *parent)
     placeTwips(File1, 1440, 2160, 1695, 480);
     File1->hide();
 
+    FileStatus = new QLabel(this);
+    FileStatus->setObjectName(QStringLiteral("FileStatus"));
+    FileStatus->setStyleSheet(QStringLiteral("color: #a00000;"));
     placeTwips(FileStatus, 120, 2400, 3735, 450);
+    showProblem(settings->loadProblem());
 
-    // What is typed here ends up in settings1.ini, one value a line.
-    for (QLineEdit *edit : {Combo5->lineEdit(), Combo1->lineEdit(), IPAddress, PortNumber}) {
+    // What is typed or picked here is in force at once, and ends up in
+    // settings1.ini, one value a line.
+    const std::pair<QLineEdit *, PortSettings::Line> edits[] = {{Combo5->lineEdit(), PortSettings::PortLine},
+                                                                {Combo1->lineEdit(), PortSettings::BaudLine},
+                                                                {IPAddress, PortSettings::HostLine},
+                                                                {PortNumber, PortSettings::TcpPortLine}};
+    for (const auto &[edit, line] : edits) {
         edit->setValidator(new FieldValidator(edit));
-        connect(edit, &QLineEdit::textEdited, this, &PortSettingsDialog::markChangedByUser);
+        connect(edit, &QLineEdit::textChanged, this, [this, line](const QString &text) { m_settings->setText(line, text); });
     }
-    for (QComboBox *list : {static_cast<QComboBox *>(Combo5), static_cast<QComboBox *>(Combo1)})
-        connect(list, &QComboBox::activated, this, &PortSettingsDialog::markChangedByUser);
 
     setTabOrder(Combo5, Combo1);
     setTabOrder(Combo1, IPAddress);
     setTabOrder(IPAddress, PortNumber);
 
-    Form_Load();
 }
 
-void PortSettingsDialog::Form_Load()
+void PortSettingsDialog::showProblem(const QString &text)
 {
-    const QList<QByteArray> lines = loadLines();
-    m_savedPort = fromBytes(lines.value(PortLine));
-    m_savedIPAddress = fromBytes(lines.value(HostLine));
-    m_savedBaud = fromBytes(lines.value(BaudLine));
-    m_savedTcpPort = fromBytes(lines.value(TcpPortLine));
-    // In this order; an empty or missing value leaves the start text.
-    if (!m_savedPort.isEmpty())
-        Combo5->setEditText(m_savedPort);
-    if (!m_savedIPAddress.isEmpty())
-        IPAddress->setText(m_savedIPAddress);
-    if (!m_savedTcpPort.isEmpty())
-        PortNumber->setText(m_savedTcpPort);
-    if (!m_savedBaud.isEmpty())
-        Combo1->setEditText(m_savedBaud);
+    FileStatus->setText(text);
+    FileStatus->setToolTip(text);
+    FileStatus->setVisible(!text.isEmpty());
 }
 
-QString PortSettingsDialog::Form_Unload()
+Done PortSettingsDialog::saveOnClose()
 {
-    m_savedPort = Combo5->currentText();
-    m_savedIPAddress = IPAddress->text();
-    m_savedTcpPort = PortNumber->text();
-    m_savedBaud = Combo1->currentText();
-    QStringList values(PortSettingsLineCount);
-    values[PortLine] = m_savedPort;
-    values[HostLine] = m_savedIPAddress;
-    values[BaudLine] = m_savedBaud;
-    values[TcpPortLine] = m_savedTcpPort;
-    return saveValues(values);
+    Done closed = m_settings->close();
+    showProblem(closed ? QString() : closed.error());
+    return closed;
+}
+
+void PortSettingsDialog::showCloseProblem(const QString &text)
+{
+    showProblem(text);
+}
+
+void PortSettingsDialog::closeEvent(QCloseEvent *event)
+{
+    KeepingDialog::closeEvent(event);
+    // Gone, saved or not: the next use reads settings1.ini again.
+    if (event->isAccepted())
+        m_settings->discard();
 }
 
 } // namespace zanto

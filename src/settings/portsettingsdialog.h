@@ -1,24 +1,34 @@
 #pragma once
 
-#include "widgets/editablelist.h"
-#include "widgets/settingsfiledialog.h"
+#include "widgets/keepingdialog.h"
 
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 
 namespace zanto {
 
+class EditableList;
+class PortSettings;
+
 // "Port Settings": which link, the baud rate, the reader's IP address and TCP
-// port. What the controls show is in force at once; settings1.ini in the
-// working directory keeps them between runs (read on creation, written on close).
-class PortSettingsDialog : public SettingsFileDialog
+// port. The dialog edits the Port Settings the link uses: what its controls
+// show is in force at once. Closing it saves settings1.ini and unloads them.
+class PortSettingsDialog : public KeepingDialog
 {
     Q_OBJECT
 public:
-    explicit PortSettingsDialog(QWidget *parent = nullptr);
+    PortSettingsDialog(PortSettings *settings, QWidget *parent = nullptr);
 
+protected:
+    Done saveOnClose() override;
+    void showCloseProblem(const QString &text) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showProblem(const QString &text);
+
+    PortSettings *m_settings;
     EditableList *Combo5;
     EditableList *Combo1;
     QLineEdit *IPAddress;
@@ -28,17 +38,7 @@ public:
     QLabel *Label2;
     QLabel *Label3;
     QLabel *Label4;
-
-    // Writes settings1.ini now; returns the problem, empty on success.
-    QString Form_Unload();
-
-protected:
-    QString saveOnClose() override { return Form_Unload(); }
-
-private:
-    void Form_Load();
-
-    QString m_savedPort, m_savedIPAddress, m_savedBaud, m_savedTcpPort;
+    QLabel *FileStatus;
 };
 
 } // namespace zanto

@@ -42,8 +42,8 @@ QValidator::State FieldValidator::validate(QString &input, int &pos) const
         ++tail;
     QString added = input.mid(head, input.size() - head - tail);
 
-    if (const QString wide = firstWideCharacter(added); !wide.isEmpty()) {
-        tell(tr("%1 is outside 8 bits: the reader cannot be sent it").arg(wide));
+    if (const Result<QByteArray> bytes = toBytes(added); !bytes) {
+        tell(tr("%1 is outside 8 bits: the reader cannot be sent it").arg(bytes.error()));
         return Invalid;
     }
 

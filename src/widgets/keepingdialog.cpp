@@ -28,10 +28,10 @@ void KeepingDialog::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    const QString problem = saveOnClose();
-    if (!problem.isEmpty() && isVisible() && !m_warnedOnClose) {
+    const Done saved = saveOnClose();
+    if (!saved && isVisible() && !m_warnedOnClose) {
         m_warnedOnClose = true;
-        showCloseProblem(asSentence(problem) + tr(" Close again to discard."));
+        showCloseProblem(asSentence(saved.error()) + tr(" Close again to discard."));
         event->ignore();
         return;
     }

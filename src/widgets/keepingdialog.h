@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/result.h"
+
 #include <QDialog>
 
 namespace zanto {
@@ -14,8 +16,8 @@ class KeepingDialog : public QDialog
 public:
     explicit KeepingDialog(QWidget *parent = nullptr);
 
-    // Writes what the dialog keeps now; the problem, empty on success.
-    QString saveNow() { return saveOnClose(); }
+    // Writes what the dialog keeps now.
+    Done saveNow() { return saveOnClose(); }
     // Closes without writing (what it keeps was written just before, or the
     // user chose to discard it).
     void closeWithoutSaving();
@@ -24,8 +26,8 @@ public:
     static QString asSentence(const QString &text);
 
 protected:
-    // Writes what the dialog keeps; the problem, empty on success.
-    virtual QString saveOnClose() = 0;
+    // Writes what the dialog keeps.
+    virtual Done saveOnClose() = 0;
     // Shows a one-line message on the dialog.
     virtual void showCloseProblem(const QString &text) = 0;
 

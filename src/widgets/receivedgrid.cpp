@@ -444,7 +444,7 @@ void ReceivedGrid::copySelection()
     }
 }
 
-QString ReceivedGrid::saveRows(const QString &path) const
+Done ReceivedGrid::saveRows(const QString &path) const
 {
     QList<QPair<int, int>> spans = selectedSpans();
     if (spans.isEmpty() && m_model->publishedRows() > 0)
@@ -507,9 +507,8 @@ void ReceivedGrid::contextMenuEvent(QContextMenuEvent *event)
                                                           tr("Text files (*.txt);;All files (*)"));
         if (path.isEmpty())
             return;
-        const QString problem = saveRows(path);
-        if (!problem.isEmpty())
-            QMessageBox::warning(this, tr("Save rows"), problem);
+        if (const Done saved = saveRows(path); !saved)
+            QMessageBox::warning(this, tr("Save rows"), saved.error());
     });
     menu.exec(event->globalPos());
 }

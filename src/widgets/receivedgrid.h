@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/result.h"
 #include "widgets/receivedmodel.h"
 
 #include <QElapsedTimer>
@@ -73,7 +74,7 @@ public:
     // that stops short says so in the notice.
     void copySelection();
     // Writes the selected rows (all rows when none is selected) to a file.
-    QString saveRows(const QString &path) const;
+    Done saveRows(const QString &path) const;
     // What the grid has to tell (a copy that stopped short), while shown.
     QString notice() const;
 

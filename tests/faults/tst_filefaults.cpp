@@ -6,6 +6,7 @@
 #include "platform/textfile.h"
 #include "support/hostilefolder.h"
 #include "support/restricteddir.h"
+#include "support/results.h"
 
 #include <QTest>
 
@@ -69,15 +70,14 @@ void TestFileFaults::plantedName()
     const bool config = file.endsWith(".zq");
 
     // In the order a dialog uses them: create when missing, read, write.
-    QString created, read, written;
-    ConfigFileContent loaded;
+    QString created, read, written, loaded;
     QList<ConfigFileEntry> listed;
     const auto calls = [&] {
-        created = createIfMissing(path);
-        read = readLineFile(path, {4, 64 * 1024, 1024 * 1024, true}).problem;
-        written = writeLineFile(path, {"1", "192.168.0.2", "9600", "10000"});
+        created = problemOf(createIfMissing(path));
+        read = problemOf(readLineFile(path, {4, 64 * 1024, 1024 * 1024}));
+        written = problemOf(writeLineFile(path, {"1", "192.168.0.2", "9600", "10000"}));
         if (config) {
-            loaded = readConfigFile(folder.path(), file);
+            loaded = problemOf(readConfigFile(folder.path(), file));
             listed = configFileEntries(folder.path());
         }
     };
@@ -88,8 +88,7 @@ void TestFileFaults::plantedName()
     QCOMPARE(read, name + " not read: it is " + kind);
     QCOMPARE(written, name + " not written: it is " + kind + "; it is left as it was");
     if (config) {
-        QCOMPARE(loaded.problem, "Not loaded: " + name + " is " + kind + ", not a regular file");
-        QCOMPARE(loaded.lines, QList<QByteArray>());
+        QCOMPARE(loaded, "Not loaded: " + name + " is " + kind + ", not a regular file");
         // Listed, so that choosing it says why it cannot be loaded; a directory is not.
         QCOMPARE(listed.size(), plant == HostileFolder::Directory ? 0 : 1);
     }
@@ -122,13 +121,13 @@ void TestFileFaults::fullDisk()
         QSKIP(qPrintable(dir.why()));
     const QByteArray before = folderSnapshot(dir.path());
 
-    const QString problem = writeLineFile(dir.path() + QLatin1Char('/') + name, {"1", "2"});
+    const QString problem = problemOf(writeLineFile(dir.path() + QLatin1Char('/') + name, {"1", "2"}));
 
     QCOMPARE(problem, name + " not written: " + (root ? "No space left on device" : "Permission denied")
                           + (existed ? "; the old file is unchanged" : "; no file was created"));
     QCOMPARE(folderSnapshot(dir.path()), before); // no half file, no file left behind
     if (existed)
-        QCOMPARE(readLineFile(dir.path() + QLatin1Char('/') + name).lines, (QList<QByteArray>{"old", "values"}));
+        QCOMPARE(readLineFile(dir.path() + QLatin1Char('/') + name).value_or({}), (QList<QByteArray>{"old", "values"}));
 }
 
 QTEST_GUILESS_MAIN(TestFileFaults)

@@ -87,15 +87,16 @@ void TestLink::unusableTextsAreSaid()
     QFETCH(QString, detail);
     PtyPair pty;
     const QString portText = port == "pty" ? pty.linkPath() : port;
-    ReceivePipeline pipeline([] { return 50; });
-    ReaderLink link([&] { return linkParametersFrom(portText, baud, QStringLiteral("127.0.0.1"), tcpPort); }, &pipeline);
+    ReceivePipeline pipeline;
+    ReaderLink link(&pipeline);
+    link.setParameters(linkParametersFrom(portText, baud, QStringLiteral("127.0.0.1"), tcpPort));
     QSignalSpy said(&link, &ReaderLink::status);
     QVERIFY(!link.openLink());
     QCOMPARE(said.count(), 1);
     QCOMPARE(said.first().at(0).toString(), QString(status).replace("pty", portText));
     QVERIFY2(said.first().at(1).toString().contains(detail), qPrintable(said.first().at(1).toString()));
     QVERIFY(!link.serialOpen());
-    QCOMPARE(link.tcp.state(), int(TcpClient::Closed));
+    QVERIFY(link.tcpClosed());
 }
 
 QTEST_GUILESS_MAIN(TestLink)

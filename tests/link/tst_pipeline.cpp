@@ -66,7 +66,8 @@ void TestPipeline::fullBurstsAreCut()
 {
     QFETCH(QList<int>, arrivals);
     QFETCH(QList<int>, bursts);
-    ReceivePipeline pipeline([] { return 30; });
+    ReceivePipeline pipeline;
+    pipeline.setQuietInterval(30);
     Bursts ended(pipeline);
     QByteArray sent;
     for (int size : arrivals) {
@@ -89,7 +90,8 @@ void TestPipeline::fullBurstsAreCut()
 // long it lasts; the burst's time is its first byte's.
 void TestPipeline::arrivalsKeepOneBurstGoing()
 {
-    ReceivePipeline pipeline([] { return 120; });
+    ReceivePipeline pipeline;
+    pipeline.setQuietInterval(120);
     Bursts ended(pipeline);
     const qint64 before = QDateTime::currentMSecsSinceEpoch();
     pipeline.arrival("first");
@@ -121,7 +123,8 @@ void TestPipeline::arrivalsKeepOneBurstGoing()
 
 void TestPipeline::eventWithoutDataIsABurst()
 {
-    ReceivePipeline pipeline([] { return 20; });
+    ReceivePipeline pipeline;
+    pipeline.setQuietInterval(20);
     Bursts ended(pipeline);
     pipeline.arrival(QByteArray());
     QTRY_COMPARE(ended.list.size(), 1);
@@ -136,7 +139,8 @@ void TestPipeline::eventWithoutDataIsABurst()
 // the grid holds is what was sent, byte for byte.
 void TestPipeline::streamPastTheBudgetThenClear()
 {
-    ReceivePipeline pipeline([] { return 30; });
+    ReceivePipeline pipeline;
+    pipeline.setQuietInterval(30);
     ReceivedGrid grid;
     grid.useStore(&pipeline.store());
     grid.setByteBudget(6 * 1024 * 1024);

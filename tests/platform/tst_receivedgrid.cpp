@@ -125,12 +125,12 @@ void TestReceivedGrid::copyAndSaveGiveOneLineARow()
     grid.selectionModel()->select(grid.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     grid.copySelection();
     QCOMPARE(QApplication::clipboard()->text().toLatin1(), first + "\n 74 68 69 72 64\tthird\n");
-    QCOMPARE(grid.saveRows(dir.filePath(QStringLiteral("rows.txt"))), QString());
+    QVERIFY(grid.saveRows(dir.filePath(QStringLiteral("rows.txt"))));
     QCOMPARE(dir.read(QStringLiteral("rows.txt")), first + "\r\n 74 68 69 72 64\tthird\r\n");
     grid.clearSelection();
-    QCOMPARE(grid.saveRows(dir.filePath(QStringLiteral("all.txt"))), QString());
+    QVERIFY(grid.saveRows(dir.filePath(QStringLiteral("all.txt"))));
     QCOMPARE(dir.read(QStringLiteral("all.txt")).count("\r\n"), 3);
-    QVERIFY(!grid.saveRows(dir.filePath(QStringLiteral("no/such/dir.txt"))).isEmpty());
+    QVERIFY(!grid.saveRows(dir.filePath(QStringLiteral("no/such/dir.txt"))));
 }
 
 void TestReceivedGrid::tooltipTellsTimeAndCount()

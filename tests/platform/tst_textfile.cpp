@@ -1,6 +1,7 @@
 // 8-bit line files: what is written is exactly what is read back, and no write
 // ever leaves a file half done.
 #include "platform/textfile.h"
+#include "support/results.h"
 #include "support/testdir.h"
 
 #include <QFile>
@@ -32,20 +33,20 @@ void TestTextFile::writesCrLfAndEveryByte()
             every.append(char(b));
     }
     const QString path = dir.filePath(QStringLiteral("all.zq"));
-    QCOMPARE(writeLineFile(path, {"one", every, ""}), QString());
+    QCOMPARE(problemOf(writeLineFile(path, {"one", every, ""})), QString());
     QCOMPARE(dir.read(QStringLiteral("all.zq")), QByteArray("one\r\n") + every + "\r\n\r\n");
-    QCOMPARE(readLineFile(path).lines, (QList<QByteArray>{"one", every, ""}));
+    QCOMPARE(readLineFile(path).value_or({}), (QList<QByteArray>{"one", every, ""}));
 }
 
 void TestTextFile::createIfMissingKeepsExisting()
 {
     TestDir dir;
     const QString path = dir.filePath(QStringLiteral("settings1.ini"));
-    QCOMPARE(createIfMissing(path), QString());
+    QCOMPARE(problemOf(createIfMissing(path)), QString());
     QVERIFY(fileExists(path));
     QCOMPARE(dir.read(QStringLiteral("settings1.ini")), QByteArray());
     QVERIFY(dir.write(QStringLiteral("settings1.ini"), "kept\r\n"));
-    QCOMPARE(createIfMissing(path), QString());
+    QCOMPARE(problemOf(createIfMissing(path)), QString());
     QCOMPARE(dir.read(QStringLiteral("settings1.ini")), QByteArray("kept\r\n"));
 }
 
@@ -55,9 +56,9 @@ void TestTextFile::failedWriteKeepsOldFile()
     // A directory where the file should go: nothing can be written there, and
     // a file beside it must not be touched.
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("blocked.zq")));
-    QVERIFY(!writeLineFile(dir.filePath(QStringLiteral("blocked.zq")), {"x"}).isEmpty());
-    QVERIFY(!writeLineFile(dir.filePath(QStringLiteral("missing-dir/a.zq")), {"x"}).isEmpty());
-    QVERIFY(!readLineFile(dir.filePath(QStringLiteral("nothing.zq"))).problem.isEmpty());
+    QVERIFY(!writeLineFile(dir.filePath(QStringLiteral("blocked.zq")), {"x"}));
+    QVERIFY(!writeLineFile(dir.filePath(QStringLiteral("missing-dir/a.zq")), {"x"}));
+    QVERIFY(!readLineFile(dir.filePath(QStringLiteral("nothing.zq"))));
 }
 
 void TestTextFile::lineFeedRefusedCrKept_data()
@@ -87,11 +88,11 @@ void TestTextFile::lineFeedRefusedCrKept()
     if (!before.isNull())
         QVERIFY(dir.write(QStringLiteral("f.ini"), before));
     const QString path = dir.filePath(QStringLiteral("f.ini"));
-    QCOMPARE(writeLineFile(path, lines), problem);
+    QCOMPARE(problemOf(writeLineFile(path, lines)), problem);
     QCOMPARE(QFile::exists(path), !after.isNull());
     QCOMPARE(dir.read(QStringLiteral("f.ini")), after);
     if (problem.isEmpty())
-        QCOMPARE(readLineFile(path).lines, lines);
+        QCOMPARE(readLineFile(path).value_or({}), lines);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), after.isNull() ? 0 : 1);
 }
 
@@ -127,11 +128,13 @@ void TestTextFile::limits_data()
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<bool>("problem");
     const QByteArray longLine(70 * 1024, 'x');
-    QTest::newRow("line over 64 KiB stops the reading") << QByteArray("a\r\n" + longLine + "\r\nc\r\n") << QList<QByteArray>{"a"} << true;
+    QTest::newRow("a line over 64 KiB: nothing used") << QByteArray("a\r\n" + longLine + "\r\nc\r\n") << QList<QByteArray>{} << true;
+    QTest::newRow("a line over 64 KiB after those wanted") << QByteArray("a\r\nb\r\n" + longLine + "\r\n") << QList<QByteArray>{"a", "b"} << false;
     QByteArray big = "first\r\nsecond\r\n";
     while (big.size() < 1100 * 1024)
         big += QByteArray(1000, 'y') + "\r\n";
-    QTest::newRow("file over 1 MiB: its start") << big << QList<QByteArray>{"first", "second"} << false;
+    QTest::newRow("file over 1 MiB, the lines wanted in its start") << big << QList<QByteArray>{"first", "second"} << false;
+    QTest::newRow("file over 1 MiB of one line: nothing used") << QByteArray(1100 * 1024, 'z') << QList<QByteArray>{} << true;
     QByteArray binary;
     for (int i = 0; i < 5000; ++i)
         binary.append(char((i * 7919) & 0xFF));
@@ -147,9 +150,11 @@ void TestTextFile::limits()
     QVERIFY(dir.write(QStringLiteral("f.ini"), content));
     FileReadLimits limits;
     limits.maxLines = 2;
-    const FileLines read = readLineFile(dir.filePath(QStringLiteral("f.ini")), limits);
-    QCOMPARE(read.lines, lines);
-    QCOMPARE(!read.problem.isEmpty(), problem);
+    const Result<QList<QByteArray>> read = readLineFile(dir.filePath(QStringLiteral("f.ini")), limits);
+    QCOMPARE(read.value_or({}), lines);
+    QCOMPARE(!read, problem);
+    if (!read)
+        QVERIFY2(read.error().contains("not used"), qPrintable(read.error()));
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)

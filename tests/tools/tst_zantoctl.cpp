@@ -219,7 +219,7 @@ void TstZantoctl::exitStatus_data()
                                        << tcp + QStringList{"tag-write", QString(2080, QLatin1Char('A'))} << 3
                                        << "at most 2079" << "";
     QTest::newRow("mini too long") << "closed" << none << none << tcp + QStringList{"tag-write", "123456", "--mini"}
-                                   << 3 << "at most five characters" << "";
+                                   << 3 << "at most 5 characters" << "";
     QTest::newRow("outside 8 bits") << "closed" << none << none << tcp + QStringList{"send", QStringLiteral("A\u20ac")}
                                     << 3 << "U+20AC, a character outside 8 bits" << "";
     QTest::newRow("bad rule") << "closed" << none << none << tcp + QStringList{"send", "x", "--rule", "first"} << 3

@@ -65,9 +65,8 @@ int main(int argc, char *argv[])
 
     // Destroyed before the application object, which removes the --link.
     ReaderSim sim(*parsed.options);
-    QString error;
-    if (!sim.start(&error)) {
-        std::fprintf(stderr, "zanto-reader-sim: %s\n", qPrintable(error));
+    if (const zanto::Done started = sim.start(); !started) {
+        std::fprintf(stderr, "zanto-reader-sim: %s\n", qPrintable(started.error()));
         return 1;
     }
     return app.exec();

@@ -11,13 +11,12 @@
 #include <termios.h>
 #include <unistd.h>
 
-std::unique_ptr<PtyLink> PtyLink::create(QString *error, QObject *parent)
+zanto::Result<std::unique_ptr<PtyLink>> PtyLink::create(QObject *parent)
 {
     int master = -1;
     int slave = -1;
     if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        *error = QStringLiteral("cannot create a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno)));
-        return nullptr;
+        return zanto::failure(QStringLiteral("cannot create a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno))));
     }
     char name[PATH_MAX] = {};
     termios settings{};
@@ -29,10 +28,10 @@ std::unique_ptr<PtyLink> PtyLink::create(QString *error, QObject *parent)
         tcsetattr(slave, TCSANOW, &settings);
     }
     if (!ok) {
-        *error = QStringLiteral("cannot set up the pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        const QString why = QString::fromLocal8Bit(strerror(errno));
         ::close(master);
         ::close(slave);
-        return nullptr;
+        return zanto::failure(QStringLiteral("cannot set up the pseudo-terminal: %1").arg(why));
     }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);

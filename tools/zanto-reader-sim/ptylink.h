@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/result.h"
+
 #include "simlink.h"
 
 #include <QByteArray>
@@ -16,7 +18,7 @@ class PtyLink : public SimLink
     Q_OBJECT
 public:
     // Nothing, with the reason in *error, when no pseudo-terminal can be had.
-    static std::unique_ptr<PtyLink> create(QString *error, QObject *parent = nullptr);
+    static zanto::Result<std::unique_ptr<PtyLink>> create(QObject *parent = nullptr);
     ~PtyLink() override;
 
     QString slavePath() const { return m_slavePath; }

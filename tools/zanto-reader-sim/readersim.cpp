@@ -74,12 +74,16 @@ ReaderSim::~ReaderSim()
     removeLink();
 }
 
-bool ReaderSim::start(QString *error)
+zanto::Done ReaderSim::start()
 {
-    if (m_options.pty && !startPty(error))
-        return false;
-    if (m_options.tcpPort && !startTcp(error))
-        return false;
+    if (m_options.pty) {
+        if (zanto::Done started = startPty(); !started)
+            return started;
+    }
+    if (m_options.tcpPort) {
+        if (zanto::Done started = startTcp(); !started)
+            return started;
+    }
 
     if (m_options.streamHz > 0) {
         // Ticks of at most 100 ms and at least 1 ms; each tick sends the lines
@@ -95,57 +99,56 @@ bool ReaderSim::start(QString *error)
     }
     if (m_options.ignoreWrites)
         log(QStringLiteral("configuration writes are answered but not kept"));
-    return true;
+    return {};
 }
 
-bool ReaderSim::startTcp(QString *error)
+zanto::Done ReaderSim::startTcp()
 {
     connect(&m_server, &QTcpServer::newConnection, this, &ReaderSim::acceptClients);
     if (!m_server.listen(m_options.listenAddress, *m_options.tcpPort)) {
-        *error = QStringLiteral("cannot listen on %1 port %2: %3")
-                     .arg(m_options.listenAddress.toString())
-                     .arg(*m_options.tcpPort)
-                     .arg(m_server.errorString());
-        return false;
+        return zanto::failure(QStringLiteral("cannot listen on %1 port %2: %3")
+                                  .arg(m_options.listenAddress.toString())
+                                  .arg(*m_options.tcpPort)
+                                  .arg(m_server.errorString()));
     }
     const quint16 port = m_server.serverPort();
     if (!m_options.portFile.isEmpty()) {
         // Written whole and renamed into place, so a script polling for the
         // file never reads half a number.
         QSaveFile file(m_options.portFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::number(port)) < 0 || !file.commit()) {
-            *error = QStringLiteral("cannot write the port to %1: %2").arg(m_options.portFile, file.errorString());
-            return false;
-        }
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::number(port)) < 0 || !file.commit())
+            return zanto::failure(QStringLiteral("cannot write the port to %1: %2").arg(m_options.portFile, file.errorString()));
     }
     QString address = m_server.serverAddress().toString();
     if (m_server.serverAddress().protocol() == QAbstractSocket::IPv6Protocol)
         address = QLatin1Char('[') + address + QLatin1Char(']');
     announce(QStringLiteral("tcp: %1:%2").arg(address).arg(port));
-    return true;
+    return {};
 }
 
-bool ReaderSim::startPty(QString *error)
+zanto::Done ReaderSim::startPty()
 {
-    m_pty = PtyLink::create(error);
-    if (!m_pty)
-        return false;
-    if (!m_options.linkPath.isEmpty() && !makeLink(error))
-        return false;
+    zanto::Result<std::unique_ptr<PtyLink>> made = PtyLink::create();
+    if (!made)
+        return zanto::failure(made.error());
+    m_pty = std::move(*made);
+    if (!m_options.linkPath.isEmpty()) {
+        if (zanto::Done linked = makeLink(); !linked)
+            return linked;
+    }
     watch(m_pty.get());
     announce(QStringLiteral("pty: %1").arg(m_pty->slavePath()));
-    return true;
+    return {};
 }
 
-bool ReaderSim::makeLink(QString *error)
+zanto::Done ReaderSim::makeLink()
 {
     const QByteArray path = QFile::encodeName(m_options.linkPath);
     const QByteArray target = QFile::encodeName(m_pty->slavePath());
     struct stat info {};
     if (::lstat(path.constData(), &info) == 0 && !S_ISLNK(info.st_mode)) {
         // Only ever replace a link: this path may be something the user cares about.
-        *error = QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(m_options.linkPath);
-        return false;
+        return zanto::failure(QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(m_options.linkPath));
     }
     // Made beside it and renamed over it, so the path never goes missing for a
     // tool that polls it.
@@ -153,13 +156,12 @@ bool ReaderSim::makeLink(QString *error)
     ::unlink(temporary.constData());
     if (::symlink(target.constData(), temporary.constData()) != 0
         || ::rename(temporary.constData(), path.constData()) != 0) {
-        *error = QStringLiteral("cannot make the link %1: %2")
-                     .arg(m_options.linkPath, QString::fromLocal8Bit(strerror(errno)));
+        const QString why = QString::fromLocal8Bit(strerror(errno));
         ::unlink(temporary.constData());
-        return false;
+        return zanto::failure(QStringLiteral("cannot make the link %1: %2").arg(m_options.linkPath, why));
     }
     m_linkMade = true;
-    return true;
+    return {};
 }
 
 void ReaderSim::removeLink()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/result.h"
 #include "simoptions.h"
 #include "simulatedreader.h"
 
@@ -25,12 +26,12 @@ public:
     ~ReaderSim() override;
 
     // Opens what the options ask for and announces it on stdout.
-    bool start(QString *error);
+    zanto::Done start();
 
 private:
-    bool startTcp(QString *error);
-    bool startPty(QString *error);
-    bool makeLink(QString *error);
+    zanto::Done startTcp();
+    zanto::Done startPty();
+    zanto::Done makeLink();
     void removeLink();
     void acceptClients();
     void watch(SimLink *link);

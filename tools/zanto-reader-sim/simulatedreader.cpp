@@ -69,13 +69,13 @@ ReaderReply SimulatedReader::overlongLine()
 
 ReaderReply SimulatedReader::configRead() const
 {
-    const ConfigBuildResult built = BuildConfigString(m_fields);
+    const Result<QByteArray, ConfigProblem> built = BuildConfigString(m_fields);
     // Every configuration we accept has been built once already (see
     // configWrite), so this cannot fail; answering something readable beats
     // answering nothing should that ever change.
-    if (!built.ok)
+    if (!built)
         return {line("ERR config state")};
-    return {buildConfigReply(built.string, '\r')};
+    return {buildConfigReply(*built, '\r')};
 }
 
 ReaderReply SimulatedReader::configWrite(const QByteArray &command)
@@ -94,8 +94,8 @@ ReaderReply SimulatedReader::configWrite(const QByteArray &command)
     // prefix, a misplaced field letter and codes outside the tables, which the
     // decoder alone skips over. A tool that builds a broken string should see
     // an error here rather than a configuration that silently differs.
-    const ConfigBuildResult rebuilt = BuildConfigString(next);
-    if (!rebuilt.ok || rebuilt.string != *string)
+    const Result<QByteArray, ConfigProblem> rebuilt = BuildConfigString(next);
+    if (!rebuilt || *rebuilt != *string)
         return {line("ERR config")};
     if (!m_ignoreWrites)
         m_fields = next;

@@ -1,10 +1,11 @@
 #include "ctloptions.h"
 
+#include "link/portsettings.h"
 #include "platform/configfiles.h"
-#include "platform/textfile.h"
 #include "protocol/configstring.h"
 #include "protocol/latin1.h"
 #include "protocol/tagdata.h"
+#include "protocol/version.h"
 
 #include <QDir>
 #include <QFile>
@@ -217,7 +218,7 @@ QString commandNames()
     return names.join(QLatin1String(", "));
 }
 
-ParseResult failure(const QString &message)
+ParseResult badInput(const QString &message)
 {
     ParseResult r;
     r.exitCode = ExitBadInput;
@@ -242,20 +243,20 @@ std::optional<int> milliseconds(const QString &text)
     return qMax(1, int(std::lround(s * 1000)));
 }
 
-// One-line 8-bit text from an argument, or why not.
-std::optional<QByteArray> eightBit(const QString &text, const QString &what, QString *error)
+// 8-bit text from an argument, or why not.
+Result<QByteArray> eightBit(const QString &text, const QString &what)
 {
-    std::optional<QByteArray> bytes = toBytes(text);
+    Result<QByteArray> bytes = toBytes(text);
     if (!bytes)
-        *error = QStringLiteral("%1 holds %2, a character outside 8 bits; the reader takes 8-bit text only")
-                     .arg(what, firstWideCharacter(text));
+        return failure(QStringLiteral("%1 holds %2, a character outside 8 bits; the reader takes 8-bit text only")
+                           .arg(what, bytes.error()));
     return bytes;
 }
 
 // "HOST", "HOST:PORT", "[v6]" or "[v6]:PORT"; a bare IPv6 address has no port.
 void splitHostPort(const QString &text, QString *host, QString *port)
 {
-    *port = QStringLiteral("10000");
+    *port = QLatin1String(PortSettings::StartTexts[PortSettings::TcpPortLine]);
     if (text.startsWith(QLatin1Char('['))) {
         const qsizetype close = text.indexOf(QLatin1Char(']'));
         if (close > 0) {
@@ -276,108 +277,90 @@ void splitHostPort(const QString &text, QString *host, QString *port)
     }
 }
 
-struct LinkChoiceResult {
-    std::optional<LinkParameters> link;
-    QString error;
-};
-
-LinkChoiceResult linkFromSettings(const QString &path)
+Result<LinkParameters> linkFromSettings(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    FileReadLimits limits;
-    limits.maxLines = PortSettingsLineCount;
-    limits.readPrefixOfLargeFile = false;
-    const FileLines file = readLineFile(path, limits);
-    if (!file.problem.isEmpty())
-        return {std::nullopt,
-                QStringLiteral("%1 (the link settings, %2). Give the link with --serial PORT or --tcp HOST[:PORT], "
-                               "or run zantoctl in the folder whose settings1.ini the window uses.")
-                    .arg(file.problem, QDir::toNativeSeparators(path))};
-    // Read as the Port Settings dialog reads it: an empty or missing line keeps
-    // the dialog's start text.
-    const auto value = [&file](PortSettingsLine line) {
-        const QByteArray v = file.lines.value(line);
-        return v.isEmpty() ? QString::fromLatin1(PortSettingsStartTexts[line]) : fromBytes(v);
-    };
-    const QString port = value(PortLine), host = value(HostLine), baud = value(BaudLine),
-                  tcpPort = value(TcpPortLine);
-    const LinkParameters p = linkParametersFrom(port, baud, host, tcpPort);
+    // Read as the Port Settings dialog reads it.
+    const Result<LinkParameters> read = PortSettings::readFile(path);
+    if (!read)
+        return failure(QStringLiteral("%1 (the link settings, %2). Give the link with --serial PORT or --tcp HOST[:PORT], "
+                                      "or run zantoctl in the folder whose settings1.ini the window uses.")
+                           .arg(read.error(), QDir::toNativeSeparators(path)));
+    const LinkParameters &p = *read;
     if (p.tcp && !p.tcpPort)
-        return {std::nullopt, QStringLiteral("%1 line 4: \"%2\" is no TCP port (1 to 65535); correct it in Port Settings "
-                                             "or give --tcp HOST:PORT").arg(name, tcpPort)};
+        return failure(QStringLiteral("%1 line 4: \"%2\" is no TCP port (1 to 65535); correct it in Port Settings "
+                                      "or give --tcp HOST:PORT").arg(name, p.tcpPortText));
     if (!p.tcp && !p.baud)
-        return {std::nullopt, QStringLiteral("%1 line 3: \"%2\" is no baud rate; correct it in Port Settings "
-                                             "or give --serial PORT --baud N").arg(name, baud)};
-    return {p, {}};
+        return failure(QStringLiteral("%1 line 3: \"%2\" is no baud rate; correct it in Port Settings "
+                                      "or give --serial PORT --baud N").arg(name, p.baudText));
+    return p;
 }
 
-LinkChoiceResult chooseLink(const QHash<QString, QString> &given, const QString &currentDir)
+Result<LinkParameters> chooseLink(const QHash<QString, QString> &given, const QString &currentDir)
 {
     const int count = int(given.contains(QStringLiteral("serial"))) + int(given.contains(QStringLiteral("tcp")))
         + int(given.contains(QStringLiteral("settings")));
     if (count > 1)
-        return {std::nullopt, QStringLiteral("give one link only: --serial, --tcp or --settings")};
+        return failure(QStringLiteral("give one link only: --serial, --tcp or --settings"));
     if (given.contains(QStringLiteral("baud")) && !given.contains(QStringLiteral("serial")))
-        return {std::nullopt, QStringLiteral("--baud goes with --serial (a settings file gives the baud rate on its line 3)")};
+        return failure(QStringLiteral("--baud goes with --serial (a settings file gives the baud rate on its line 3)"));
 
+    const QString defaultBaud = QLatin1String(PortSettings::StartTexts[PortSettings::BaudLine]);
     if (given.contains(QStringLiteral("serial"))) {
         const QString port = given.value(QStringLiteral("serial"));
-        const QString baud = given.value(QStringLiteral("baud"), QStringLiteral("9600"));
+        const QString baud = given.value(QStringLiteral("baud"), defaultBaud);
         if (port.isEmpty() || port == QLatin1String(TcpChoice))
-            return {std::nullopt, QStringLiteral("--serial wants a port number or a device path; for TCP/IP give --tcp HOST[:PORT]")};
+            return failure(QStringLiteral("--serial wants a port number or a device path; for TCP/IP give --tcp HOST[:PORT]"));
         const LinkParameters p = linkParametersFrom(port, baud, QString(), QString());
         if (!p.baud)
-            return {std::nullopt, QStringLiteral("--baud wants a rate such as 9600, not \"%1\"").arg(baud)};
-        return {p, {}};
+            return failure(QStringLiteral("--baud wants a rate such as 9600, not \"%1\"").arg(baud));
+        return p;
     }
     if (given.contains(QStringLiteral("tcp"))) {
         QString host, port;
         splitHostPort(given.value(QStringLiteral("tcp")), &host, &port);
         if (host.isEmpty())
-            return {std::nullopt, QStringLiteral("--tcp wants the reader's address, as in --tcp 192.0.2.7:10000")};
-        const LinkParameters p = linkParametersFrom(QLatin1String(TcpChoice), QStringLiteral("9600"), host, port);
+            return failure(QStringLiteral("--tcp wants the reader's address, as in --tcp 192.0.2.7:10000"));
+        const LinkParameters p = linkParametersFrom(QLatin1String(TcpChoice), defaultBaud, host, port);
         if (!p.tcpPort)
-            return {std::nullopt, QStringLiteral("--tcp: \"%1\" is no TCP port (1 to 65535)").arg(port)};
-        return {p, {}};
+            return failure(QStringLiteral("--tcp: \"%1\" is no TCP port (1 to 65535)").arg(port));
+        return p;
     }
-    const QString path = given.value(QStringLiteral("settings"), QDir(currentDir).filePath(QStringLiteral("settings1.ini")));
+    const QString path =
+        given.value(QStringLiteral("settings"), QDir(currentDir).filePath(QLatin1String(PortSettings::FileName)));
     return linkFromSettings(path);
 }
 
-// What the command sends, from its operand and options; false with *error set
-// when it cannot be sent.
-bool prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, QString> &given, QString *error)
+// What the command sends, from its operand and options, or why it cannot be sent.
+Done prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, QString> &given)
 {
     const auto fixed = [&o](ReaderCommand command) {
         o.text = commandText(command);
         o.rule = commandRule(command);
         o.linkCloseExpected = command == ReaderCommand::Reboot;
-        return true;
+        return Done();
     };
-    const auto pick = [&](std::span<const Choice<ReaderCommand>> choices) {
+    const auto pick = [&](std::span<const Choice<ReaderCommand>> choices) -> Done {
         if (const auto command = choose(choices, operand))
             return fixed(*command);
-        *error = QStringLiteral("%1 wants one of %2, not \"%3\"").arg(o.commandName, choiceNames(choices), operand);
-        return false;
+        return failure(QStringLiteral("%1 wants one of %2, not \"%3\"").arg(o.commandName, choiceNames(choices), operand));
     };
 
     switch (o.command) {
     case Command::Send: {
-        const auto text = eightBit(operand, QStringLiteral("TEXT"), error);
+        const Result<QByteArray> text = eightBit(operand, QStringLiteral("TEXT"));
         if (!text)
-            return false;
+            return failure(text.error());
         o.text = *text;
         const QString rule = given.value(QStringLiteral("rule"), QStringLiteral("tcp-first"));
         const auto chosen = choose(std::span<const Choice<LinkRule>>(Rules), rule);
-        if (!chosen) {
-            *error = QStringLiteral("--rule wants %1, not \"%2\"").arg(choiceNames(std::span<const Choice<LinkRule>>(Rules)), rule);
-            return false;
-        }
+        if (!chosen)
+            return failure(QStringLiteral("--rule wants %1, not \"%2\"").arg(choiceNames(std::span<const Choice<LinkRule>>(Rules)), rule));
         o.rule = *chosen;
-        return true;
+        return Done();
     }
     case Command::Monitor:
-        return true;
+        return Done();
     case Command::ReadConfig: {
         o.text = configReadRequest();
         o.rule = commandRule(ReaderCommand::ReadConfig);
@@ -385,66 +368,50 @@ bool prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, 
         if (given.contains(QStringLiteral("output"))) {
             const QFileInfo target(o.outputPath);
             if (o.outputPath.isEmpty() || (!target.isDir() && !target.absoluteDir().exists())) {
-                *error = QStringLiteral("-o: there is no folder %1 to write the configuration file in")
-                             .arg(QDir::toNativeSeparators(target.absolutePath()));
-                return false;
+                return failure(QStringLiteral("-o: there is no folder %1 to write the configuration file in")
+                                   .arg(QDir::toNativeSeparators(target.absolutePath())));
             }
         }
-        return true;
+        return Done();
     }
     case Command::WriteConfig: {
         o.configPath = operand;
         const QFileInfo file(operand);
-        const ConfigFileContent content = readConfigFile(file.path(), QFile::encodeName(file.fileName()));
-        if (!content.problem.isEmpty()) {
-            *error = content.problem;
-            return false;
-        }
+        const Result<QList<QByteArray>> lines = readConfigFile(file.path(), QFile::encodeName(file.fileName()));
+        if (!lines)
+            return failure(lines.error());
         // Onto the starting texts, as Load from File puts a file into a fresh dialog.
-        for (const auto &[field, text] : configFileAssignments(content.lines))
-            fieldText(o.expected, field) = text;
-        const ConfigBuildResult built = BuildConfigString(o.expected);
-        if (!built.ok) {
-            *error = QStringLiteral("Not sent: %1").arg(built.problem);
-            return false;
-        }
-        const std::optional<QByteArray> command = buildConfigWriteCommand(built.string);
-        if (!command) {
-            *error = QStringLiteral("Not sent: the configuration string is longer than %1 characters").arg(MaxConfigStringLength);
-            return false;
-        }
+        for (const auto &[field, text] : configFileAssignments(*lines))
+            o.expected[field] = text;
+        const Result<QByteArray, ConfigProblem> command = configWriteCommand(o.expected);
+        if (!command)
+            return failure(command.error().text);
         o.text = *command;
         o.rule = commandRule(ReaderCommand::ConfigWrite);
         o.verify = given.contains(QStringLiteral("verify"));
-        return true;
+        return Done();
     }
     case Command::TagWrite: {
-        const auto data = eightBit(operand, QStringLiteral("DATA"), error);
-        const auto code = data ? eightBit(given.value(QStringLiteral("code"), QStringLiteral("R4")), QStringLiteral("--code"), error)
-                               : std::nullopt;
-        if (!data || !code)
-            return false;
-        if (given.contains(QStringLiteral("mini"))) {
-            // The window keeps the data field at five characters in this form:
-            // the count is one digit.
-            if (data->size() > 5) {
-                *error = QStringLiteral("--mini carries at most five characters; DATA has %1").arg(data->size());
-                return false;
-            }
-            o.text = *buildShortTagWriteCommand(*data, *code);
-            o.rule = commandRule(ReaderCommand::ShortTagWrite);
-            return true;
-        }
-        const std::optional<QByteArray> command = buildTagWriteCommand(*data, *code);
-        if (!command) {
-            *error = QStringLiteral("DATA makes %1 bytes; a tag write carries at most %2")
-                         .arg(tagDataByteCount(*data))
-                         .arg(MaxTagWriteBytes);
-            return false;
-        }
+        const Result<QByteArray> data = eightBit(operand, QStringLiteral("DATA"));
+        if (!data)
+            return failure(data.error());
+        const Result<QByteArray> code =
+            eightBit(given.value(QStringLiteral("code"), QLatin1String(DefaultTagWriteCode)), QStringLiteral("--code"));
+        if (!code)
+            return failure(code.error());
+        const bool mini = given.contains(QStringLiteral("mini"));
+        // The window keeps the data field at five characters in the short
+        // form: the count is one digit.
+        if (mini && data->size() > MaxShortTagWriteCharacters)
+            return failure(QStringLiteral("--mini carries at most %1 characters; DATA has %2")
+                               .arg(MaxShortTagWriteCharacters)
+                               .arg(data->size()));
+        const Result<QByteArray> command = mini ? buildShortTagWriteCommand(*data, *code) : buildTagWriteCommand(*data, *code);
+        if (!command)
+            return failure(QStringLiteral("DATA: %1").arg(command.error()));
         o.text = *command;
-        o.rule = commandRule(ReaderCommand::TagWrite);
-        return true;
+        o.rule = commandRule(mini ? ReaderCommand::ShortTagWrite : ReaderCommand::TagWrite);
+        return Done();
     }
     case Command::SetupTag:
         return pick(SetupTagChoices);
@@ -453,7 +420,7 @@ bool prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, 
     case Command::Button:
         return pick(Buttons);
     }
-    return false;
+    return failure(QStringLiteral("unknown command"));
 }
 
 } // namespace
@@ -491,40 +458,40 @@ ParseResult parseCommandLine(const QStringList &arguments, const QString &curren
                 spec = &o;
         }
         if (!spec)
-            return failure(QStringLiteral("unknown option %1 (put -- before a TEXT or DATA that starts with '-'); "
+            return badInput(QStringLiteral("unknown option %1 (put -- before a TEXT or DATA that starts with '-'); "
                                           "see zantoctl --help").arg(arg));
         const QString key = QLatin1String(spec->name);
         if (spec->value && !inlineValue) {
             if (i + 1 >= arguments.size())
-                return failure(QStringLiteral("%1 needs a value: %2").arg(arg, optionText(*spec)));
+                return badInput(QStringLiteral("%1 needs a value: %2").arg(arg, optionText(*spec)));
             value = arguments[++i];
         } else if (!spec->value && inlineValue) {
-            return failure(QStringLiteral("--%1 takes no value").arg(key));
+            return badInput(QStringLiteral("--%1 takes no value").arg(key));
         }
         if (given.contains(key))
-            return failure(QStringLiteral("--%1 is given twice").arg(key));
+            return badInput(QStringLiteral("--%1 is given twice").arg(key));
         given.insert(key, value);
     }
 
     const bool help = given.contains(QStringLiteral("help"));
     if (given.contains(QStringLiteral("version")))
-        return helpResult(QByteArrayLiteral("zantoctl " ZANTOCTL_VERSION "\n"));
+        return helpResult(QByteArray("zantoctl ") + ToolVersion + '\n');
     if (operands.isEmpty()) {
         if (help)
             return helpResult(programHelp());
-        return failure(QStringLiteral("no command given; the commands are %1. See zantoctl --help").arg(commandNames()));
+        return badInput(QStringLiteral("no command given; the commands are %1. See zantoctl --help").arg(commandNames()));
     }
     if (operands.first() == QLatin1String("help")) {
         if (operands.size() == 1)
             return helpResult(programHelp());
         const CommandInfo *c = commandNamed(operands[1]);
         if (!c || operands.size() > 2)
-            return failure(QStringLiteral("no help for \"%1\"; the commands are %2").arg(operands.mid(1).join(QLatin1Char(' ')), commandNames()));
+            return badInput(QStringLiteral("no help for \"%1\"; the commands are %2").arg(operands.mid(1).join(QLatin1Char(' ')), commandNames()));
         return helpResult(commandHelp(*c));
     }
     const CommandInfo *info = commandNamed(operands.first());
     if (!info)
-        return failure(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(operands.first(), commandNames()));
+        return badInput(QStringLiteral("unknown command \"%1\"; the commands are %2").arg(operands.first(), commandNames()));
     if (help)
         return helpResult(commandHelp(*info));
 
@@ -533,19 +500,19 @@ ParseResult parseCommandLine(const QStringList &arguments, const QString &curren
     o.commandName = QLatin1String(info->name);
     for (const OptionSpec &spec : Options) {
         if (given.contains(QLatin1String(spec.name)) && !(spec.commands & bit(o.command)))
-            return failure(QStringLiteral("--%1 does not go with %2; see zantoctl help %2").arg(QLatin1String(spec.name), o.commandName));
+            return badInput(QStringLiteral("--%1 does not go with %2; see zantoctl help %2").arg(QLatin1String(spec.name), o.commandName));
     }
     if (operands.size() - 1 != info->operandCount) {
         if (info->operandCount == 0)
-            return failure(QStringLiteral("%1 takes no argument (\"%2\" given); see zantoctl help %1").arg(o.commandName, operands[1]));
-        return failure(QStringLiteral("%1 wants %2; see zantoctl help %1").arg(o.commandName, QLatin1String(info->operands)));
+            return badInput(QStringLiteral("%1 takes no argument (\"%2\" given); see zantoctl help %1").arg(o.commandName, operands[1]));
+        return badInput(QStringLiteral("%1 wants %2; see zantoctl help %1").arg(o.commandName, QLatin1String(info->operands)));
     }
 
     if (given.contains(QStringLiteral("quiet-ms"))) {
         bool ok = false;
         o.quietMs = given.value(QStringLiteral("quiet-ms")).toInt(&ok);
         if (!ok || o.quietMs < 1 || o.quietMs > 60000)
-            return failure(QStringLiteral("--quiet-ms wants milliseconds from 1 to 60000, not \"%1\"").arg(given.value(QStringLiteral("quiet-ms"))));
+            return badInput(QStringLiteral("--quiet-ms wants milliseconds from 1 to 60000, not \"%1\"").arg(given.value(QStringLiteral("quiet-ms"))));
     }
     for (const char *name : {"timeout", "wait", "for"}) {
         const QString key = QLatin1String(name);
@@ -553,7 +520,7 @@ ParseResult parseCommandLine(const QStringList &arguments, const QString &curren
             continue;
         const std::optional<int> ms = milliseconds(given.value(key));
         if (!ms)
-            return failure(QStringLiteral("--%1 wants seconds, more than 0, such as 3 or 0.5, not \"%2\"").arg(key, given.value(key)));
+            return badInput(QStringLiteral("--%1 wants seconds, more than 0, such as 3 or 0.5, not \"%2\"").arg(key, given.value(key)));
         if (key == QLatin1String("timeout"))
             o.timeoutMs = *ms;
         else if (key == QLatin1String("wait"))
@@ -565,15 +532,14 @@ ParseResult parseCommandLine(const QStringList &arguments, const QString &curren
         o.waitMs = o.timeoutMs;
     o.json = given.contains(QStringLiteral("json"));
 
-    QString error;
-    if (!prepareCommand(o, operands.value(1), given, &error))
-        return failure(error);
+    if (const Done prepared = prepareCommand(o, operands.value(1), given); !prepared)
+        return badInput(prepared.error());
 
     // Last: a bad command line is said before a missing settings file is.
-    const LinkChoiceResult link = chooseLink(given, currentDir);
-    if (!link.link)
-        return failure(link.error);
-    o.link = *link.link;
+    const Result<LinkParameters> link = chooseLink(given, currentDir);
+    if (!link)
+        return badInput(link.error());
+    o.link = *link;
 
     ParseResult r;
     r.options = o;

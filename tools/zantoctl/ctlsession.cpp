@@ -64,36 +64,34 @@ CtlSession::CtlSession(const CtlOptions &options, std::FILE *out, std::FILE *err
     , m_options(options)
     , m_out(out)
     , m_err(err)
-    , m_pipeline([quiet = options.quietMs] { return quiet; })
-    , m_link([link = options.link] { return link; }, &m_pipeline)
+    , m_link(&m_pipeline)
 {
+    m_pipeline.setQuietInterval(options.quietMs);
+    m_link.setParameters(options.link);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CtlSession::timeUp);
     connect(&m_pipeline, &ReceivePipeline::burstEnded, this, &CtlSession::burstEnded);
-    connect(&m_link, &ReaderLink::received, this, &CtlSession::arrived);
+    connect(&m_link, &ReaderLink::bytesArrived, this, &CtlSession::arrived);
     connect(&m_link, &ReaderLink::status, this, [this](const QString &text, const QString &detail) {
         m_lastStatus = detail.isEmpty() ? text : text + QLatin1String(": ") + detail;
     });
-    // The link's own handlers were connected first, so whatever the reader sent
-    // before a close is in the pipeline by the time we hear of the close.
-    connect(&m_link.tcp, &TcpClient::connected, this, &CtlSession::linkReady);
-    connect(&m_link.tcp, &TcpClient::error, this, &CtlSession::linkLost);
-    connect(&m_link.tcp, &TcpClient::closed, this, [this] { linkLost(tr("the reader closed the connection")); });
-    connect(&m_link.serial, &SerialPort::lost, this, &CtlSession::linkLost);
+    // The link writes what the reader sent into the pipeline before it tells
+    // of a close, so a close finds the reader's last bytes there.
+    connect(&m_link, &ReaderLink::opened, this, &CtlSession::linkReady);
+    connect(&m_link, &ReaderLink::lost, this, &CtlSession::linkLost);
+    connect(&m_link, &ReaderLink::closedByReader, this, [this] { linkLost(tr("the reader closed the connection")); });
 }
 
 void CtlSession::start()
 {
-    const LinkParameters &p = m_options.link;
+    // A TCP connection gets --timeout to be made; the serial port opens at
+    // once, and its opened() has started the command by the time this returns.
+    if (m_options.link.tcp)
+        m_timer.start(m_options.timeoutMs);
     if (!m_link.openLink()) {
         finish(ExitLink, tr("%1\nCheck the port (--serial PORT, or line 1 of settings1.ini) and that no other "
                             "program holds it.").arg(m_lastStatus));
-        return;
     }
-    if (p.tcp)
-        m_timer.start(m_options.timeoutMs); // for the connection; linkReady() takes over
-    else
-        linkReady();
 }
 
 void CtlSession::linkReady()
@@ -130,7 +128,7 @@ void CtlSession::sendNow(const QByteArray &text, LinkRule rule)
         finish(ExitLink, tr("the command was not sent: %1").arg(m_lastStatus));
 }
 
-void CtlSession::arrived(const QByteArray &bytes)
+void CtlSession::arrived(QByteArrayView bytes)
 {
     // "Quiet for S seconds" counts from the last byte, not from the last burst.
     if (bytes.isEmpty())
@@ -274,31 +272,28 @@ void CtlSession::configReply(const DecodedConfig &decoded)
     if (!m_options.outputPath.isEmpty()) {
         QString path = m_options.outputPath;
         if (QFileInfo(path).isDir()) {
-            const ConfigFileName name = configFileName(fromBytes(fields.readerName));
-            if (!name.problem.isEmpty()) {
-                finish(ExitBadInput, tr("%1. Give -o a file name instead of a folder.").arg(name.problem));
+            const Result<QString> name = configFileName(fromBytes(fields[ConfigField::ReaderName]));
+            if (!name) {
+                finish(ExitBadInput, tr("%1. Give -o a file name instead of a folder.").arg(name.error()));
                 return;
             }
-            path = QDir(path).filePath(name.fileName);
+            path = QDir(path).filePath(*name);
         }
-        if (const QString problem = writeLineFile(path, configFileLines(fields)); !problem.isEmpty()) {
-            finish(ExitBadInput, tr("%1. Choose another file with -o.").arg(problem));
+        if (const Done written = writeLineFile(path, configFileLines(fields)); !written) {
+            finish(ExitBadInput, tr("%1. Choose another file with -o.").arg(written.error()));
             return;
         }
     }
     if (m_options.json) {
         QByteArray line = "{";
-        for (int k = 0; k < ConfigFieldCount; ++k) {
-            const auto field = static_cast<ConfigField>(k);
-            line += (k ? ",\"" : "\"") + QByteArray(fieldControlName(field)) + "\":" + jsonString(fieldText(fields, field));
+        for (ConfigField field : AllConfigFields) {
+            line += (line.size() > 1 ? ",\"" : "\"") + QByteArray(fieldControlName(field)) + "\":" + jsonString(fields[field]);
         }
         writeOutput(line + "}\n");
     } else if (m_options.outputPath.isEmpty()) {
         QByteArray lines;
-        for (int k = 0; k < ConfigFieldCount; ++k) {
-            const auto field = static_cast<ConfigField>(k);
-            lines += QByteArray(fieldCaption(field)) + ": " + shown(escapedText(fieldText(fields, field))) + '\n';
-        }
+        for (ConfigField field : AllConfigFields)
+            lines += QByteArray(fieldCaption(field)) + ": " + shown(escapedText(fields[field])) + '\n';
         writeOutput(lines);
     }
     finish(ExitDone);
@@ -308,27 +303,26 @@ void CtlSession::verify(const DecodedConfig &decoded)
 {
     const ConfigFields &expected = m_options.expected;
     // BuildConfigString took the file, so its Mode names a mode.
-    const ReaderMode mode = modeFromName(expected.mode).value_or(ReaderMode::Standard);
+    const ReaderMode mode = modeFromName(expected[ConfigField::Mode]).value_or(ReaderMode::Standard);
     QByteArray differences;
     int count = 0;
     const auto differ = [&](ConfigField field, const QByteArray &actual) {
         ++count;
-        differences += QByteArray(fieldCaption(field)) + ": expected \"" + shown(escapedText(fieldText(expected, field)))
+        differences += QByteArray(fieldCaption(field)) + ": expected \"" + shown(escapedText(expected[field]))
             + "\", " + actual + '\n';
     };
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        const auto field = static_cast<ConfigField>(k);
+    for (ConfigField field : AllConfigFields) {
         if (field == ConfigField::Mode) {
-            if (expected.mode != modeName(decoded.mode))
+            if (expected[ConfigField::Mode] != modeName(decoded.mode))
                 differ(field, "the reader has \"" + QByteArray(modeName(decoded.mode)) + '"');
             continue;
         }
         if (!modeCarries(mode, field))
             continue;
-        const std::optional<QByteArray> &actual = decodedText(decoded, field);
+        const std::optional<QByteArray> &actual = decoded[field];
         if (!actual)
             differ(field, "the reader reports none");
-        else if (*actual != fieldText(expected, field))
+        else if (*actual != expected[field])
             differ(field, "the reader has \"" + shown(escapedText(*actual)) + '"');
     }
     writeOutput(differences);

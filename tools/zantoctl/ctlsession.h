@@ -46,7 +46,7 @@ private:
 
     void linkReady();
     void sendNow(const QByteArray &text, zanto::LinkRule rule);
-    void arrived(const QByteArray &bytes);
+    void arrived(QByteArrayView bytes);
     void burstEnded(QByteArrayView bytes, qint64 firstArrivalMs);
     void timeUp();
     void linkLost(const QString &why);
