@@ -1,7 +1,8 @@
 # Installs the build into a scratch prefix and checks that the tool, the
-# simulator, zantoctl, their manual pages, the desktop entry and the icons
-# land where a desktop and man(1) find them, and that the manual pages name
-# the project's version.
+# simulator, zantoctl, their manual pages, the desktop entry, the AppStream
+# metadata, the icons and the package's documents land where a desktop, a
+# software centre, man(1) and dpkg find them, and that they agree with each
+# other and with the project's version.
 # Run with -DBUILD_DIR=... -DPREFIX=... -DVERSION=...
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -10,8 +11,11 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 set(desktop zanto-setup.desktop)
+set(id invalid.zanto.zanto_setup)
+set(metainfo share/metainfo/${id}.metainfo.xml)
+set(doc share/doc/zanto-setup)
 foreach(path bin/zanto-setup bin/zanto-reader-sim bin/zantoctl
-             share/applications/${desktop}
+             share/applications/${desktop} ${metainfo} ${doc}/copyright
              share/icons/hicolor/256x256/apps/zanto-setup.png share/icons/hicolor/48x48/apps/zanto-setup.png)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "not installed: ${path}")
@@ -53,8 +57,18 @@ foreach(page zanto-setup zanto-reader-sim zantoctl)
   endif()
 endforeach()
 
+read_gzipped(${doc}/changelog.gz changelog)
+string(REGEX MATCH "^[^\n]*" first "${changelog}")
+expect("${first}" "the changelog's first line" "zanto-setup (${VERSION}) ")
+
 file(READ "${PREFIX}/share/applications/${desktop}" entry)
 expect("${entry}" "desktop entry" "Type=Application" "Exec=zanto-setup\n" "Icon=zanto-setup\n" "Name=ZANTO Setup and Test")
+
+# A software centre finds the metadata by its file name and the window through
+# the launchable, so both must name what is installed.
+file(READ "${PREFIX}/${metainfo}" meta)
+expect("${meta}" "${metainfo}" "<id>${id}</id>" "<launchable type=\"desktop-id\">${desktop}</launchable>"
+       "<release version=\"${VERSION}\"")
 
 # The installed program runs on its own: no display, no build tree.
 execute_process(COMMAND "${PREFIX}/bin/zantoctl" --version RESULT_VARIABLE result OUTPUT_VARIABLE version)
