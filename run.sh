@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the tool and starts it.
+# Builds the tool and the reader simulator (not the tests) and starts the tool.
 #   ./run.sh                 demo: a simulated reader on a free loopback port, the
 #                            tool in demo/ set up to connect to it over TCP/IP
 #   ./run.sh --reader [DIR]  the tool alone, working in DIR (default: the current
@@ -9,7 +9,9 @@ start=$(pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
 source scripts/setup.sh
-zanto_setup build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the two programs started below; test.sh builds the tests in the same folder
+# with the same options, so neither run configures again.
+zanto_setup build --target zanto-setup --target zanto-reader-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 tool="$here/build/src/zanto-setup"
 sim="$here/build/tools/zanto-reader-sim/zanto-reader-sim"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Shared by run.sh and test.sh: installs the Debian packages the build needs
 # (only those missing), configures once and builds. Sourced, not run.
-# Usage: zanto_setup BUILD_DIR [extra cmake options...]
+# Usage: zanto_setup BUILD_DIR [--target NAME]... [extra cmake options...]
+#   Without --target every target is built; with it only the named ones and
+#   what they need (run.sh wants the tool and the simulator, not the tests).
 
 ZANTO_PACKAGES=(
   cmake ninja-build g++ pkg-config # the build
@@ -32,6 +34,11 @@ zanto_install_packages() {
 
 zanto_setup() {
   local build_dir=$1; shift
+  local targets=()
+  while [ "${1:-}" = "--target" ]; do
+    [ -n "${2:-}" ] || { echo "zanto_setup: --target wants a name" >&2; return 1; }
+    targets+=("$2"); shift 2
+  done
   zanto_install_packages "${ZANTO_PACKAGES[@]}" || return 1
   # Configure only once per build directory (or when the options change).
   local stamp="$build_dir/.zanto-options" options="$*"
@@ -39,5 +46,7 @@ zanto_setup() {
     cmake -S . -B "$build_dir" -G Ninja "$@" || return 1
     echo "$options" > "$stamp"
   fi
-  cmake --build "$build_dir" -j "$(nproc)" || return 1
+  local build=(cmake --build "$build_dir" -j "$(nproc)")
+  [ ${#targets[@]} -eq 0 ] || build+=(--target "${targets[@]}")
+  "${build[@]}" || return 1
 }
