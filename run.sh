@@ -11,7 +11,7 @@ cd "$here"
 source scripts/setup.sh
 # Only the two programs started below; test.sh builds the tests in the same folder
 # with the same options, so neither run configures again.
-zanto_setup build --target zanto-setup --target zanto-reader-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo
+zanto_setup build --target zanto-setup --target zanto-reader-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTO_WERROR=ON
 
 tool="$here/build/src/zanto-setup"
 sim="$here/build/tools/zanto-reader-sim/zanto-reader-sim"

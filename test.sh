@@ -7,10 +7,10 @@ cd "$(dirname "$0")"
 source scripts/setup.sh
 
 build=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTO_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-sanitize
-  options=(-DCMAKE_BUILD_TYPE=Debug -DZANTO_SANITIZE=ON)
+  options=(-DCMAKE_BUILD_TYPE=Debug -DZANTO_SANITIZE=ON -DZANTO_WERROR=ON)
   export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi

@@ -458,9 +458,9 @@ void ReaderConfigDialog::LoadFile_Click()
         // The list may be stale: what is there now is what the user sees after
         // the load, a file gone since included.
         refreshFileList();
-        const Result<QList<QByteArray>> lines = readConfigFile(m_directory, rawName);
+        const auto lines = readConfigFile(m_directory, rawName);
         if (!lines) {
-            showProblem(lines.error());
+            showProblem(lines.error().message);
         } else {
             for (const auto &[f, text] : configFileAssignments(*lines))
                 setFieldText(f, fromBytes(text));

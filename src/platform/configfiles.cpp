@@ -74,30 +74,36 @@ QList<std::pair<ConfigField, QByteArray>> configFileAssignments(const QList<QByt
     return out;
 }
 
-Result<QList<QByteArray>> readConfigFile(const QString &directory, const QByteArray &rawName)
+Result<QList<QByteArray>, FileReadFailure> readConfigFile(const QString &directory, const QByteArray &rawName)
 {
     const QString name = shownFileName(rawName);
     // One byte more than allowed is read, so a file that grows while it is
     // read is still caught.
     const Result<FileBytes, FileReadFailure> file = readFileBytes(directory, rawName, MaxConfigFileSize);
+    const auto refuse = [](FileKind kind, const QString &reason, const QString &message) {
+        return failure(FileReadFailure{kind, reason, message});
+    };
     if (!file) {
-        const FileKind kind = file.error().kind;
-        if (kind == FileKind::Missing)
-            return failure(QObject::tr("Not loaded: %1 is no longer there").arg(name));
-        if (kind != FileKind::Regular && kind != FileKind::Unknown)
-            return failure(QObject::tr("Not loaded: %1 is %2, not a regular file").arg(name, fileKindText(kind)));
-        return failure(QObject::tr("Not loaded: cannot read %1: %2").arg(name, file.error().reason));
+        const FileReadFailure &why = file.error();
+        if (why.kind == FileKind::Missing)
+            return refuse(why.kind, why.reason, QObject::tr("Not loaded: %1 is no longer there").arg(name));
+        if (why.kind != FileKind::Regular && why.kind != FileKind::Unknown)
+            return refuse(why.kind, why.reason,
+                          QObject::tr("Not loaded: %1 is %2, not a regular file").arg(name, fileKindText(why.kind)));
+        return refuse(why.kind, why.reason, QObject::tr("Not loaded: cannot read %1: %2").arg(name, why.reason));
     }
     if (file->cut) {
-        return failure(QObject::tr("Not loaded: %1 is larger than %2 KiB, no configuration file")
-                           .arg(name)
-                           .arg(MaxConfigFileSize / 1024));
+        return refuse(FileKind::Regular, QString(),
+                      QObject::tr("Not loaded: %1 is larger than %2 KiB, no configuration file")
+                          .arg(name)
+                          .arg(MaxConfigFileSize / 1024));
     }
     const ParsedLines parsed = parseLines(file->content, {ConfigFieldCount, MaxConfigLineLength});
     if (parsed.stoppedEarly) {
-        return failure(QObject::tr("Not loaded: %1 has a line longer than %2 characters, no configuration file")
-                           .arg(name)
-                           .arg(MaxConfigLineLength));
+        return refuse(FileKind::Regular, QString(),
+                      QObject::tr("Not loaded: %1 has a line longer than %2 characters, no configuration file")
+                          .arg(name)
+                          .arg(MaxConfigLineLength));
     }
     return parsed.lines;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/configstring.h"
+#include "platform/textfile.h"
 #include "protocol/result.h"
 
 #include <QByteArray>
@@ -51,6 +52,8 @@ QList<ConfigFileEntry> configFileEntries(const QString &directory);
 // than MaxConfigFileSize or holding a line longer than MaxConfigLineLength
 // among its first twelve gives a problem and no lines. The file is named by its
 // bytes, directly in `directory`.
-Result<QList<QByteArray>> readConfigFile(const QString &directory, const QByteArray &rawName);
+// A file that is missing says it is "no longer there": it was picked from a
+// list; a caller that named it itself tells from the failure's kind.
+Result<QList<QByteArray>, FileReadFailure> readConfigFile(const QString &directory, const QByteArray &rawName);
 
 } // namespace zanto

@@ -157,7 +157,12 @@ void SerialPort::handleError(QSerialPort::SerialPortError error)
         // Qt keeps raising the read error in a tight loop until the port is
         // closed (a pty whose far end closed), so close it here, at once, and
         // report the loss a single time.
-        const QString why = m_port->errorString();
+        // The system's words for a line that went away are those of whatever
+        // call noticed it first ("Inappropriate ioctl for device" for a pty
+        // whose far end closed); what happened is the same every time.
+        const QString why = error == QSerialPort::WriteError
+            ? m_port->errorString()
+            : tr("the port closed at the other end: the reader, its cable or its adapter went away");
         // Bytes already taken in still belong to the reader's last burst.
         if (m_port->bytesAvailable() > 0)
             Q_EMIT onComm();

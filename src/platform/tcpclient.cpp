@@ -118,6 +118,9 @@ void TcpClient::noteEnd(bool queued)
 
 qint64 TcpClient::getData(char *buffer, qint64 maxBytes)
 {
+    // Closed by whoever heard the last bytes: nothing more to take.
+    if (!m_socket.isOpen())
+        return 0;
     qint64 taken = 0;
     if (m_holding && maxBytes > 0) {
         buffer[taken++] = m_held;

@@ -248,4 +248,49 @@ std::optional<ConfigReply> parseConfigReply(QByteArrayView receivedText)
     return std::nullopt;
 }
 
+namespace {
+
+// The bytes from `at` agree with the mode's reply as far as they go: the
+// length digits, the prefix, the name's "S" and each field's letter.
+bool matchesShape(QByteArrayView bytes, qsizetype at, const ModeLayout &layout, const ReplyShape &shape)
+{
+    const qsizetype available = qMin(bytes.size() - at, shape.length);
+    const auto agrees = [&](qsizetype offset, QByteArrayView expected) {
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            if (offset + i < available && bytes[at + offset + i] != expected[i])
+                return false;
+        }
+        return true;
+    };
+    if (!agrees(0, shape.digits) || !agrees(4, viewOf(layout.prefix)))
+        return false;
+    qsizetype offset = 4 + qsizetype(layout.prefix.size());
+    for (ConfigField field : layout.fields) {
+        const StringSegment &segment = *stringSegment(field);
+        const char letter = segment.letter;
+        if (!agrees(offset, QByteArrayView(&letter, 1)))
+            return false;
+        offset += 1 + segment.width;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<ReplyInStream> findConfigReply(QByteArrayView bytes, qsizetype from)
+{
+    for (qsizetype at = qMax<qsizetype>(0, from); at < bytes.size(); ++at) {
+        if (bytes[at] != '0')
+            continue;
+        for (const ModeLayout &layout : modeLayouts()) {
+            const ReplyShape shape = replyShape(layout.mode);
+            // Only a start that is all there, digits included, tells its mode.
+            if (bytes.size() - at < 4 || !matchesShape(bytes, at, layout, shape))
+                continue;
+            return ReplyInStream{at, shape.length, layout.mode, bytes.size() - at >= shape.length};
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace zanto

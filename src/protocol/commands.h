@@ -134,4 +134,19 @@ struct ConfigReply {
 // reply shapes of the layout give them; nothing else in it is examined.
 std::optional<ConfigReply> parseConfigReply(QByteArrayView receivedText);
 
+// A configuration reply standing somewhere in received bytes that hold other
+// data too (tag reads before or after it), or that came in pieces. Inside
+// other data the length digits alone could be anything, so the whole shape is
+// asked for: the digits, the mode's prefix, and each field's letter where the
+// mode's layout puts it.
+struct ReplyInStream {
+    qsizetype at = 0;     // where the length digits begin
+    qsizetype length = 0; // the whole reply, final character included
+    ReaderMode mode = ReaderMode::Standard;
+    bool complete = false; // all of it has arrived (else: its start does)
+};
+// The first reply that begins at or after `from`, whole or still arriving at
+// the end of the bytes; nothing when no reply begins there.
+std::optional<ReplyInStream> findConfigReply(QByteArrayView bytes, qsizetype from = 0);
+
 } // namespace zanto

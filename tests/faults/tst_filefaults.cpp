@@ -77,7 +77,8 @@ void TestFileFaults::plantedName()
         read = problemOf(readLineFile(path, {4, 64 * 1024, 1024 * 1024}));
         written = problemOf(writeLineFile(path, {"1", "192.168.0.2", "9600", "10000"}));
         if (config) {
-            loaded = problemOf(readConfigFile(folder.path(), file));
+            const auto config = readConfigFile(folder.path(), file);
+            loaded = config ? QString() : config.error().message;
             listed = configFileEntries(folder.path());
         }
     };

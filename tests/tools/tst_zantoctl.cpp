@@ -2,9 +2,11 @@
 // the reader simulator over 127.0.0.1 and its pseudo-terminal, and against a
 // loopback server of our own that stays silent or dies half way through a
 // reply. Expected files and lines are typed by hand from the reader's tables.
+#include "support/restricteddir.h"
 #include "support/simprocess.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -12,7 +14,10 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -63,9 +68,13 @@ private Q_SLOTS:
     void exitStatus();
     void monitorEnds_data();
     void monitorEnds();
+    void liveReader_data();
+    void liveReader();
+    void outputCannotBeWritten_data();
+    void outputCannotBeWritten();
 
 private:
-    Run run(const QStringList &arguments);
+    Run run(const QStringList &arguments, const std::function<void(QProcess &)> &setUp = {});
     bool startSimulator(const QStringList &extra = {});
     QString dir(const QString &name) const { return m_dir->filePath(name); }
     void writeFile(const QString &name, const QByteArray &content) const;
@@ -81,13 +90,15 @@ void TstZantoctl::init()
     QVERIFY(m_dir->isValid());
 }
 
-Run TstZantoctl::run(const QStringList &arguments)
+Run TstZantoctl::run(const QStringList &arguments, const std::function<void(QProcess &)> &setUp)
 {
     QProcess process;
     process.setProgram(QStringLiteral(ZANTOCTL_PATH));
     process.setArguments(arguments);
     process.setWorkingDirectory(m_dir->path());
     QSignalSpy finished(&process, &QProcess::finished);
+    if (setUp)
+        setUp(process);
     process.start();
     // Waited for with the event loop running: the fake reader lives here.
     if (!finished.wait(60000)) {
@@ -214,7 +225,7 @@ void TstZantoctl::exitStatus_data()
     QTest::newRow("zq read range") << "closed" << none << badRange << tcp + QStringList{"write-config", "in.zq"} << 3
                                    << "Not sent: Read Range \"110%\" has no code" << "";
     QTest::newRow("zq missing") << "closed" << none << none << tcp + QStringList{"write-config", "none.zq"} << 3
-                                << "Not loaded" << "";
+                                << "there is no file none.zq" << "";
     QTest::newRow("tag data too long") << "closed" << none << none
                                        << tcp + QStringList{"tag-write", QString(2080, QLatin1Char('A'))} << 3
                                        << "at most 2079" << "";
@@ -228,6 +239,8 @@ void TstZantoctl::exitStatus_data()
                                 << "button wants one of" << "";
     QTest::newRow("bad timeout") << "closed" << none << none << tcp + QStringList{"monitor", "--timeout", "0"} << 3
                                  << "--timeout wants seconds" << "";
+    QTest::newRow("port with a sign") << "none" << none << none << QStringList{"--tcp", "127.0.0.1:+1", "monitor"} << 3
+                                      << "\"+1\" is no TCP port" << "";
     QTest::newRow("-o into no folder") << "closed" << none << none
                                        << tcp + QStringList{"read-config", "-o", "nothere/x.zq"} << 3 << "no folder"
                                        << "";
@@ -354,13 +367,113 @@ void TstZantoctl::monitorEnds()
     QVERIFY(finished.wait(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);
-    if (readerGoes)
-        QVERIFY(process.readAllStandardError().contains("the link was lost"));
+    if (readerGoes) {
+        // The pty's far end closing is the reader's port going away, in words.
+        const QByteArray said = process.readAllStandardError();
+        QVERIFY2(said.contains("the link was lost: the port closed at the other end") && !said.contains("ioctl"),
+                 said.constData());
+    }
     out += process.readAllStandardOutput();
     const QRegularExpression line(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)"
                                                  "\t( [0-9A-F]{2})+\t[^\t]*$"));
     for (const QByteArray &l : out.split('\n').mid(0, out.count('\n')))
         QVERIFY2(line.match(QString::fromLocal8Bit(l)).hasMatch(), l.constData());
+}
+
+// A reader that streams tag reads, answers in two pieces or refuses writes:
+// every command ends, and with a status that tells what happened.
+void TstZantoctl::liveReader_data()
+{
+    QTest::addColumn<QStringList>("reader"); // the simulator's options
+    QTest::addColumn<QStringList>("arguments"); // after the link
+    QTest::addColumn<QString>("link");          // tcp or pty
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrPhrase");
+    QTest::addColumn<QString>("stdoutPattern");
+    const QStringList stream3{"--stream", "3"}, stream20{"--stream", "20"};
+    const QString fields = QStringLiteral("^ReaderName: XXXXX\nMode: Standard\n(.+\n){9}Read Range: Range 4\\(100%\\)\n$");
+    QTest::newRow("read-config, 3 Hz stream") << stream3 << QStringList{"read-config"} << "tcp" << 0 << "" << fields;
+    QTest::newRow("read-config, 20 Hz stream, pty") << stream20 << QStringList{"read-config"} << "pty" << 0 << "" << fields;
+    QTest::newRow("read-config in two pieces") << QStringList{"--split", "300"} << QStringList{"read-config"} << "tcp" << 0
+                                               << "came in 2 pieces" << fields;
+    QTest::newRow("write-config --verify, 20 Hz stream")
+        << stream20 << QStringList{"write-config", "in.zq", "--verify"} << "tcp" << 0 << "" << "\tOK/0D/0A";
+    QTest::newRow("write-config refused") << QStringList{"--refuse-writes"} << QStringList{"write-config", "in.zq"} << "tcp"
+                                          << 4 << "refused the configuration" << "ERR config/0D/0A";
+    QTest::newRow("write-config --verify refused") << QStringList{"--refuse-writes"}
+                                                   << QStringList{"write-config", "in.zq", "--verify"} << "pty" << 4
+                                                   << "refused the configuration: \"ERR config\"" << "";
+    QTest::newRow("button, 20 Hz stream never pauses")
+        << stream20 << QStringList{"button", "LON", "--timeout", "0.6"} << "tcp" << 1 << "without the pause of 250 ms"
+        << "^[^\t]+\t 4C 4F 4E 20 4F 4B 0D 0A 54 41 47[^\t]*\tLON OK/0D/0ATAG [^\t]*\t\\(cut short";
+    QTest::newRow("send --wait, 20 Hz stream") << stream20 << QStringList{"send", "G", "--wait", "0.5", "--quiet-ms", "20"}
+                                               << "tcp" << 0 << "" << "\tIN1 0/0D/0A\n";
+    QTest::newRow("button name in capitals") << QStringList{} << QStringList{"button", "LOFF"} << "tcp" << 0 << ""
+                                             << "^[^\t]+\t 4C 4F 46 46 20 4F 4B 0D 0A\tLOFF OK/0D/0A\n$";
+}
+
+void TstZantoctl::liveReader()
+{
+    QFETCH(QStringList, reader);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, link);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrPhrase);
+    QFETCH(QString, stdoutPattern);
+    QVERIFY(startSimulator(reader));
+    writeFile("in.zq", Universal);
+    const QStringList via = link == QLatin1String("tcp")
+        ? QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(m_sim->port())}
+        : QStringList{"--serial", dir(QStringLiteral("reader"))};
+    const Run r = run(via + arguments);
+    QVERIFY2(r.exitCode == exitCode, (QByteArray::number(r.exitCode) + ": " + r.err).constData());
+    QVERIFY2(QString::fromLocal8Bit(r.err).contains(stderrPhrase), r.err.constData());
+    QVERIFY2(QRegularExpression(stdoutPattern, QRegularExpression::MultilineOption).match(QString::fromLocal8Bit(r.out)).hasMatch(),
+             r.out.constData());
+}
+
+// What cannot be written is an error of its own, never "done".
+void TstZantoctl::outputCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("where"); // full, closed, folder
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("stderrPhrase");
+    QTest::newRow("read-config on a full disk") << "full" << QStringList{"read-config"} << "No space left on device";
+    QTest::newRow("answer on a full disk") << "full" << QStringList{"button", "boot"} << "No space left on device";
+    QTest::newRow("read-config into a pipe nobody reads") << "pipe" << QStringList{"read-config"} << "Broken pipe";
+    QTest::newRow("read-config with no standard output") << "closed" << QStringList{"read-config"} << "could not be written";
+    QTest::newRow("-o on a full disk") << "folder" << QStringList{"read-config", "-o", "@FULL/x.zq"} << "x.zq not written";
+}
+
+void TstZantoctl::outputCannotBeWritten()
+{
+    QFETCH(QString, where);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, stderrPhrase);
+    QVERIFY(startSimulator());
+    // A full disk where root can mount one; else a folder that cannot be written.
+    RestrictedDir full(::geteuid() == 0 ? RestrictedDir::Full : RestrictedDir::ReadOnly);
+    if (!full.isValid())
+        QSKIP(qPrintable(full.why()));
+    arguments.replaceInStrings(QStringLiteral("@FULL"), full.path());
+    // A pipe whose reading end is gone before anything is written to it.
+    int pipeEnds[2] = {-1, -1};
+    QVERIFY(::pipe(pipeEnds) == 0);
+    ::close(pipeEnds[0]);
+    const int writeEnd = pipeEnds[1];
+    const Run r = run(QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(m_sim->port())} + arguments, [&](QProcess &process) {
+        if (where == QLatin1String("full")) {
+            process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        } else if (where == QLatin1String("pipe")) {
+            process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+        } else if (where == QLatin1String("closed")) {
+            process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+        }
+    });
+    ::close(writeEnd);
+    QVERIFY2(r.exitCode == 5, (QByteArray::number(r.exitCode) + ": " + r.err).constData());
+    QVERIFY2(QString::fromLocal8Bit(r.err).contains(stderrPhrase), r.err.constData());
+    QVERIFY(!QFile::exists(full.path() + QStringLiteral("/x.zq")));
 }
 
 QTEST_GUILESS_MAIN(TstZantoctl)

@@ -61,7 +61,9 @@ void announce(const QString &line)
 ReaderSim::ReaderSim(const SimOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
-    , m_reader(options.ignoreWrites)
+    , m_reader(options.refuseWrites   ? SimulatedReader::Writes::Refused
+               : options.ignoreWrites ? SimulatedReader::Writes::Ignored
+                                      : SimulatedReader::Writes::Kept)
 {
     m_streamTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_streamTimer, &QTimer::timeout, this, &ReaderSim::streamTick);
@@ -99,6 +101,8 @@ zanto::Done ReaderSim::start()
     }
     if (m_options.ignoreWrites)
         log(QStringLiteral("configuration writes are answered but not kept"));
+    if (m_options.refuseWrites)
+        log(QStringLiteral("configuration writes are refused"));
     return {};
 }
 

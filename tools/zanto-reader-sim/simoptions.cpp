@@ -32,8 +32,12 @@ SimOptionsResult parseSimOptions(const QStringList &arguments)
         QStringLiteral("ignore-writes"),
         QStringLiteral("Answer configuration writes (C0) as usual, OK included, but keep the configuration "
                        "unchanged: a later L reports the old one."));
+    const QCommandLineOption refuseWrites(
+        QStringLiteral("refuse-writes"),
+        QStringLiteral("Answer every configuration write (C0) with \"ERR config\" and keep the configuration "
+                       "unchanged."));
     const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("Log nothing on stderr."));
-    parser.addOptions({tcp, listen, portFile, pty, link, split, stream, flood, ignoreWrites, quiet});
+    parser.addOptions({tcp, listen, portFile, pty, link, split, stream, flood, ignoreWrites, refuseWrites, quiet});
 
     SimOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -89,6 +93,7 @@ SimOptionsResult parseSimOptions(const QStringList &arguments)
     options.flood = parser.isSet(flood);
     options.quiet = parser.isSet(quiet);
     options.ignoreWrites = parser.isSet(ignoreWrites);
+    options.refuseWrites = parser.isSet(refuseWrites);
 
     if (!options.tcpPort && !options.pty)
         result.error = QStringLiteral("give --tcp PORT, --pty or both");
@@ -98,6 +103,8 @@ SimOptionsResult parseSimOptions(const QStringList &arguments)
         result.error = QStringLiteral("--link needs --pty");
     else if (parser.isSet(link) && options.linkPath.isEmpty())
         result.error = QStringLiteral("--link wants a path");
+    else if (options.ignoreWrites && options.refuseWrites)
+        result.error = QStringLiteral("--ignore-writes and --refuse-writes exclude each other");
     if (result.error.isEmpty())
         result.options = options;
     return result;

@@ -17,6 +17,7 @@ struct SimOptions {
     bool flood = false;
     bool quiet = false;
     bool ignoreWrites = false;
+    bool refuseWrites = false;
 };
 
 struct SimOptionsResult {

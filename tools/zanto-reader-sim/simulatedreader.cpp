@@ -81,6 +81,8 @@ ReaderReply SimulatedReader::configRead() const
 ReaderReply SimulatedReader::configWrite(const QByteArray &command)
 {
     const std::optional<QByteArray> string = parseConfigWriteCommand(command);
+    if (m_writes == Writes::Refused)
+        return {line("ERR config")};
     if (!string)
         return {line(command.size() < 4 ? "ERR config" : "ERR config length")};
 
@@ -97,7 +99,7 @@ ReaderReply SimulatedReader::configWrite(const QByteArray &command)
     const Result<QByteArray, ConfigProblem> rebuilt = BuildConfigString(next);
     if (!rebuilt || *rebuilt != *string)
         return {line("ERR config")};
-    if (!m_ignoreWrites)
+    if (m_writes == Writes::Kept)
         m_fields = next;
     return {line("OK")};
 }

@@ -18,10 +18,13 @@ struct ReaderReply {
 class SimulatedReader
 {
 public:
-    // With ignoreWrites a configuration write is checked and answered as usual
-    // but not kept: the next "L" reports the configuration from before.
-    explicit SimulatedReader(bool ignoreWrites = false)
-        : m_ignoreWrites(ignoreWrites)
+    // What becomes of a configuration write: kept; checked and answered as
+    // usual but not kept (the next "L" reports the configuration from
+    // before); or refused with "ERR config" (and not kept).
+    enum class Writes { Kept, Ignored, Refused };
+
+    explicit SimulatedReader(Writes writes = Writes::Kept)
+        : m_writes(writes)
     {
     }
 
@@ -38,5 +41,5 @@ private:
     static ReaderReply shortTagWrite(const QByteArray &command);
 
     zanto::ConfigFields m_fields;
-    bool m_ignoreWrites;
+    Writes m_writes;
 };

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 #include <span>
 #include <string_view>
@@ -48,11 +49,11 @@ constexpr OptionSpec Options[] = {
     {"settings", 0, "FILE", AllCommands,
      "a settings1.ini as the window writes it"},
     {"quiet-ms", 0, "N", AllCommands, "a burst ends after N ms without a byte (default 250)"},
-    {"timeout", 0, "S", AllCommands, "seconds to wait for the link and for an answer (default 3)"},
+    {"timeout", 0, "S", AllCommands, "seconds to wait for the link, and for an answer after each command (default 3)"},
     {"help", 'h', nullptr, AllCommands, "show this help"},
     {"version", 0, nullptr, AllCommands, "show the version"},
     {"rule", 0, "RULE", bit(Command::Send), "tcp-first (default), both or serial-first: which link the text goes out on"},
-    {"wait", 0, "S", Answering, "stop once the reader has been quiet for S seconds (default: --timeout)"},
+    {"wait", 0, "S", Answering, "listen S seconds after the command, printing every burst (default: end with the answer)"},
     {"for", 0, "S", bit(Command::Monitor), "stop after S seconds (default: until interrupted or the link is lost)"},
     {"json", 0, nullptr, Answering | bit(Command::Monitor) | bit(Command::ReadConfig), "print JSON, one object a line"},
     {"output", 'o', "FILE", bit(Command::ReadConfig),
@@ -74,36 +75,42 @@ struct CommandInfo {
 
 constexpr CommandInfo Commands[] = {
     {Command::Send, "send", "TEXT", 1, "send TEXT and a CR, print what the reader answers",
-     "Sends TEXT (8-bit text, as typed) followed by one carriage return, then prints every burst the\n"
-     "reader sends until it has been quiet for --wait seconds. Put -- before a TEXT that starts with '-'."},
+     "Sends TEXT (8-bit text, as typed) followed by one carriage return, then prints the reader's answer:\n"
+     "the first burst that ends after the command (a burst ends with a pause of --quiet-ms). With --wait S\n"
+     "it prints every burst for S seconds instead. A reader that never pauses within --timeout (one\n"
+     "streaming tag reads) ends the run with status 1 and what came printed, the last burst cut short.\n"
+     "Put -- before a TEXT that starts with '-'."},
     {Command::Monitor, "monitor", "", 0, "print every burst the reader sends",
      "Prints each burst as it ends, one line each: the arrival time of its first byte (ISO 8601, in\n"
      "milliseconds), a tab, the bytes in hexadecimal as the window's grid shows them, a tab, and the text\n"
      "with every control character written /XX. With --json: {\"time\", \"hex\", \"length\"} a line.\n"
      "Runs until --for has passed, the link is lost (exit 2), or SIGINT or SIGTERM arrives (exit 0)."},
     {Command::ReadConfig, "read-config", "", 0, "read the reader's configuration",
-     "Sends \"L\" and waits --timeout seconds for the configuration reply, then prints the twelve fields\n"
-     "as \"Caption: text\" lines in the order of a configuration file (control characters as /XX).\n"
+     "Sends \"L\" and waits up to --timeout seconds for the configuration reply, which is found among\n"
+     "whatever else the reader sends (tag reads) and in however many pieces it comes; as soon as it is\n"
+     "whole, prints the twelve fields as \"Caption: text\" lines in the order of a configuration file\n"
+     "(control characters as /XX), or with --json as one JSON object (control characters as \\u00XX).\n"
      "With -o the fields go to a .zq file instead, byte for byte as the window's Write to File writes\n"
-     "them; with --json as one JSON object."},
+     "them, and the file's path is printed."},
     {Command::WriteConfig, "write-config", "FILE.zq", 1, "send a configuration file to the reader",
      "Loads the twelve lines of FILE.zq onto the starting texts as Load from File does, refuses what\n"
      "Send Setup to Reader refuses (with the same message), sends the \"C0\" write command under the\n"
-     "serial-first rule and prints the reader's answer. With --verify it then reads the configuration\n"
-     "back and names every field that differs (Mode and the fields the mode carries): exit 4."},
+     "serial-first rule and prints the reader's answer; an answer starting \"ERR\" is a refusal: exit 4.\n"
+     "With --verify it reads the configuration back as soon as the reader has answered the write, and\n"
+     "names every field that differs (Mode and the fields the mode carries): exit 4."},
     {Command::TagWrite, "tag-write", "DATA", 1, "write DATA to a tag",
      "Sends the tag write \"W0\" with DATA as the main window's data field reads it (/xx is one byte of\n"
      "two upper-case hexadecimal digits), or with --mini the short form \"w\" with DATA as it stands.\n"
-     "Prints what comes back until the reader is quiet for --wait seconds."},
+     "Prints the reader's answer as send does."},
     {Command::SetupTag, "setup-tag", "read|write", 1, "make the reader read or write a setup tag",
      "\"read\" sends M, \"write\" sends K (the reader writes its active configuration to the tag).\n"
-     "Prints what comes back until the reader is quiet for --wait seconds."},
+     "Prints the reader's answer as send does."},
     {Command::Ethernet, "ethernet", "ip|reset", 1, "ask for the Ethernet parameters, or reboot the reader",
      "\"ip\" sends IP, \"reset\" sends RESET (the reader restarts; a connection it closes then is no error).\n"
-     "Prints what comes back until the reader is quiet for --wait seconds."},
+     "Prints the reader's answer as send does."},
     {Command::Button, "button", "NAME", 1, "send one of the eight test commands",
-     "NAME is input1 (G), input2 (N), input1plus (F), boot (S), lon (LON), loff (LOFF), input3 (A) or h (H).\n"
-     "Prints what comes back until the reader is quiet for --wait seconds."},
+     "NAME is input1 (G), input2 (N), input1plus (F), boot (S), lon (LON), loff (LOFF), input3 (A) or h (H),\n"
+     "in any case. Prints the reader's answer as send does."},
 };
 
 template <typename T> struct Choice {
@@ -121,10 +128,11 @@ constexpr Choice<ReaderCommand> SetupTagChoices[] = {{"read", ReaderCommand::Rea
 constexpr Choice<ReaderCommand> EthernetChoices[] = {{"ip", ReaderCommand::ReadEthernet},
                                                      {"reset", ReaderCommand::Reboot}};
 
+// Names are taken in any case: "LON" is the button's own caption.
 template <typename T> std::optional<T> choose(std::span<const Choice<T>> choices, const QString &name)
 {
     for (const Choice<T> &c : choices) {
-        if (name == QLatin1String(c.name))
+        if (name.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
             return c.value;
     }
     return std::nullopt;
@@ -160,9 +168,11 @@ QString optionLines(int from, int to, Mask commands)
 constexpr int OptionCount = int(std::size(Options));
 
 const char *const ExitText =
-    "Exit status: 0 done; 1 no answer (or no configuration reply) in time; 2 the link could not be opened\n"
-    "or was lost; 3 bad input (an option, a file, a field text, data that cannot be sent); 4 --verify\n"
-    "found a difference.\n";
+    "Exit status: 0 done; 1 no answer (or no configuration reply) in time, or a reader that never paused;\n"
+    "2 the link could not be opened or was lost; 3 bad input (an option, a file, a field text, data that\n"
+    "cannot be sent); 4 the reader did not take the configuration (it refused it, or --verify found a\n"
+    "difference); 5 the output could not be written (standard output or -o: a full disk, a closed pipe,\n"
+    "an I/O error).\n";
 
 QByteArray programHelp()
 {
@@ -254,6 +264,12 @@ Result<QByteArray> eightBit(const QString &text, const QString &what)
 }
 
 // "HOST", "HOST:PORT", "[v6]" or "[v6]:PORT"; a bare IPv6 address has no port.
+// Digits and nothing else: "+1" or " 9600" is a slip, not a number.
+bool onlyDigits(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 void splitHostPort(const QString &text, QString *host, QString *port)
 {
     *port = QLatin1String(PortSettings::StartTexts[PortSettings::TcpPortLine]);
@@ -312,7 +328,7 @@ Result<LinkParameters> chooseLink(const QHash<QString, QString> &given, const QS
         if (port.isEmpty() || port == QLatin1String(TcpChoice))
             return failure(QStringLiteral("--serial wants a port number or a device path; for TCP/IP give --tcp HOST[:PORT]"));
         const LinkParameters p = linkParametersFrom(port, baud, QString(), QString());
-        if (!p.baud)
+        if (!p.baud || !onlyDigits(baud))
             return failure(QStringLiteral("--baud wants a rate such as 9600, not \"%1\"").arg(baud));
         return p;
     }
@@ -322,7 +338,7 @@ Result<LinkParameters> chooseLink(const QHash<QString, QString> &given, const QS
         if (host.isEmpty())
             return failure(QStringLiteral("--tcp wants the reader's address, as in --tcp 192.0.2.7:10000"));
         const LinkParameters p = linkParametersFrom(QLatin1String(TcpChoice), defaultBaud, host, port);
-        if (!p.tcpPort)
+        if (!p.tcpPort || !onlyDigits(port))
             return failure(QStringLiteral("--tcp: \"%1\" is no TCP port (1 to 65535)").arg(port));
         return p;
     }
@@ -377,9 +393,11 @@ Done prepareCommand(CtlOptions &o, const QString &operand, const QHash<QString, 
     case Command::WriteConfig: {
         o.configPath = operand;
         const QFileInfo file(operand);
-        const Result<QList<QByteArray>> lines = readConfigFile(file.path(), QFile::encodeName(file.fileName()));
+        const auto lines = readConfigFile(file.path(), QFile::encodeName(file.fileName()));
+        if (!lines && lines.error().kind == FileKind::Missing)
+            return failure(QStringLiteral("there is no file %1").arg(QDir::toNativeSeparators(operand)));
         if (!lines)
-            return failure(lines.error());
+            return failure(lines.error().message);
         // Onto the starting texts, as Load from File puts a file into a fresh dialog.
         for (const auto &[field, text] : configFileAssignments(*lines))
             o.expected[field] = text;
@@ -528,8 +546,6 @@ ParseResult parseCommandLine(const QStringList &arguments, const QString &curren
         else
             o.forMs = *ms;
     }
-    if (!given.contains(QStringLiteral("wait")))
-        o.waitMs = o.timeoutMs;
     o.json = given.contains(QStringLiteral("json"));
 
     if (const Done prepared = prepareCommand(o, operands.value(1), given); !prepared)

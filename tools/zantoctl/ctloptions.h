@@ -22,7 +22,8 @@ enum ExitCode {
     ExitNoAnswer = 1,  // no answer (or no configuration reply) in time
     ExitLink = 2,      // the link could not be opened, or was lost
     ExitBadInput = 3,  // a file, a field text, data that cannot be sent, a bad option
-    ExitDiffers = 4,   // --verify found a difference
+    ExitNotTaken = 4,  // the reader refused the configuration, or --verify found a difference
+    ExitOutput = 5,    // the output (standard output or -o) could not be written
 };
 
 enum class Command { Send, Monitor, ReadConfig, WriteConfig, TagWrite, SetupTag, Ethernet, Button };
@@ -34,7 +35,7 @@ struct CtlOptions {
     zanto::LinkParameters link;
     int quietMs = zanto::ReceivePipeline::DefaultQuietMs;
     int timeoutMs = 3000;
-    int waitMs = 3000;             // how long the reader must be quiet before we stop listening
+    std::optional<int> waitMs;     // listen this long instead of ending with the answer's burst
     std::optional<int> forMs;      // monitor: how long to listen
     bool json = false;
 

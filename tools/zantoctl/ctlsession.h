@@ -1,18 +1,21 @@
 #pragma once
 
 // One run of zantoctl on Qt's event loop: open the link, send the command,
-// gather what comes back into bursts exactly as the window does, and end with
-// an exit status once the answer is in, the reader has been quiet long
-// enough, the time is up or the link is gone. Nothing here waits in a loop of
-// its own.
+// and end with an exit status as soon as what was asked for is known: the
+// answer's burst has ended, the configuration reply is whole (found among
+// whatever else the reader sends, in one piece or several), the time is up,
+// or the link is gone. Received bytes are also gathered into bursts exactly
+// as the window does, for printing. Nothing here waits in a loop of its own.
 
 #include "ctloptions.h"
+#include "ctloutput.h"
 
 #include "link/readerlink.h"
 #include "link/receivepipeline.h"
 #include "protocol/configstring.h"
 
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -24,7 +27,7 @@ class CtlSession : public QObject
 {
     Q_OBJECT
 public:
-    CtlSession(const CtlOptions &options, std::FILE *out, std::FILE *err, QObject *parent = nullptr);
+    CtlSession(const CtlOptions &options, CtlOutput *out, std::FILE *err, QObject *parent = nullptr);
 
     // Opens the link; the rest follows from its events.
     void start();
@@ -37,37 +40,53 @@ Q_SIGNALS:
 private:
     enum class Phase {
         Connecting,
-        Listening,       // printing bursts until quiet for --wait
-        AwaitingWrite,   // write-config --verify: the answer to the write, then "L"
-        AwaitingConfig,  // a configuration reply, until --timeout
+        Answer,          // the first burst after the command is its answer
+        Listening,       // --wait: every burst until the time is up
+        AwaitingWrite,   // write-config --verify: the write's answer, then "L"
+        AwaitingConfig,  // a configuration reply, whole
         Monitoring,
         Done,
     };
 
     void linkReady();
-    void sendNow(const QByteArray &text, zanto::LinkRule rule);
+    void sendNow(const QByteArray &text, zanto::LinkRule rule, int timeoutMs);
     void arrived(QByteArrayView bytes);
     void burstEnded(QByteArrayView bytes, qint64 firstArrivalMs);
     void timeUp();
     void linkLost(const QString &why);
-    // Ends a burst still being gathered; true when that ended the run.
-    bool flushBurst();
+    // Prints the burst still being gathered, marked as cut short.
+    void printGathering();
+    void lookForReply();
+    void requestConfiguration();
     void configReply(const zanto::DecodedConfig &decoded);
     void verify(const zanto::DecodedConfig &decoded);
-    void writeOutput(const QByteArray &bytes);
+    // A line of the reader's that refuses a command, when one came.
+    static QByteArray refusal(const QByteArray &answer);
+    QString whatCame() const;
+    static QString restarting();
+    void printLine(const QByteArray &bytes);
     void message(const QString &text);
     void finish(int exitCode, const QString &text = QString());
 
     CtlOptions m_options;
-    std::FILE *m_out;
+    CtlOutput *m_out;
     std::FILE *m_err;
     zanto::ReceivePipeline m_pipeline;
     zanto::ReaderLink m_link;
     QTimer m_timer;
+    QElapsedTimer m_sinceCommand;
     Phase m_phase = Phase::Connecting;
     QString m_lastStatus;
-    int m_bursts = 0;     // bursts since the command went out
-    int m_exitCode = ExitDone;
+    int m_bursts = 0;          // bursts that ended since the command went out
+    qint64 m_bytes = 0;        // bytes received since the command went out
+    // The bytes since the command went out, for finding a reply among them;
+    // bounded, since a reader may stream for as long as we wait.
+    QByteArray m_received;
+    qsizetype m_burstStart = 0; // where in m_received the burst being gathered began
+    QList<qsizetype> m_burstEnds; // where in m_received each ended burst ended
+    QByteArray m_writeAnswer;   // write-config --verify: what came after the write
+    qint64 m_writeAnswerMs = 0;
+    bool m_linkGone = false;
 };
 
 } // namespace zantoctl

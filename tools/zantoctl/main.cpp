@@ -1,6 +1,7 @@
 // zantoctl: the reader's commands from a shell, over the link the setup tool
 // uses, with no window and no display.
 #include "ctloptions.h"
+#include "ctloutput.h"
 #include "ctlsession.h"
 
 #include <QCoreApplication>
@@ -42,17 +43,27 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zantoctl"));
+    // A reader of our output that goes away (a closed pipe) is an error to
+    // report with its status, not a signal that ends us without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    zantoctl::CtlOutput out(stdout);
+    const auto ending = [&out](int code) {
+        if (!out.close() && code == zantoctl::ExitDone) {
+            std::fprintf(stderr, "zantoctl: the output could not be written: %s.\n", out.error().toLocal8Bit().constData());
+            return int(zantoctl::ExitOutput);
+        }
+        return code;
+    };
 
     const zantoctl::ParseResult parsed = zantoctl::parseCommandLine(app.arguments().mid(1), QDir::currentPath());
     if (!parsed.options) {
-        if (!parsed.standardOutput.isEmpty())
-            std::fwrite(parsed.standardOutput.constData(), 1, size_t(parsed.standardOutput.size()), stdout);
+        out.write(parsed.standardOutput);
         if (!parsed.error.isEmpty())
             std::fprintf(stderr, "zantoctl: %s\n", parsed.error.toLocal8Bit().constData());
-        return parsed.exitCode;
+        return ending(parsed.exitCode);
     }
 
-    zantoctl::CtlSession session(*parsed.options, stdout, stderr);
+    zantoctl::CtlSession session(*parsed.options, &out, stderr);
     QObject::connect(&session, &zantoctl::CtlSession::finished, &app, [](int code) { QCoreApplication::exit(code); });
 
     // Without the pipe the signals keep their default action, which ends the
@@ -70,5 +81,5 @@ int main(int argc, char *argv[])
 
     // Started from the loop, so that an early end still reaches exec().
     QTimer::singleShot(0, &session, &zantoctl::CtlSession::start);
-    return app.exec();
+    return ending(app.exec());
 }
