@@ -103,7 +103,7 @@ ConfigFields fieldsFrom(const std::uint8_t *data, std::size_t size)
     for (int i = 0; i < ConfigFieldCount; ++i) {
         const auto field = static_cast<ConfigField>(i);
         const QByteArray text = texts.value(i);
-        fieldText(fields, field) = (selector >> i) & 1 ? picked(field, text) : text;
+        fields[field] = (selector >> i) & 1 ? picked(field, text) : text;
     }
     return fields;
 }
@@ -117,13 +117,13 @@ struct Sizes {
 Sizes sizesOf(const ConfigFields &f)
 {
     Sizes s;
-    s.name = 1 + f.readerName.size();
-    s.frequency = hasText(FrequencyCodes, f.frequency) ? 3 : 1 + f.frequency.size();
-    s.length = hasText(StringLengthCodes, f.stringLength) ? 3 : 1 + f.stringLength.size();
-    s.term = 1 + f.termChar.size();
-    s.head = 1 + f.headChar.size();
-    s.hand = 1 + f.handShake.size();
-    s.tags = hasText(TagsToReadCodes, f.tagsToRead) ? 2 : 1 + f.tagsToRead.size();
+    s.name = 1 + f[ConfigField::ReaderName].size();
+    s.frequency = hasText(FrequencyCodes, f[ConfigField::Frequency]) ? 3 : 1 + f[ConfigField::Frequency].size();
+    s.length = hasText(StringLengthCodes, f[ConfigField::StringLength]) ? 3 : 1 + f[ConfigField::StringLength].size();
+    s.term = 1 + f[ConfigField::TermChar].size();
+    s.head = 1 + f[ConfigField::HeadChar].size();
+    s.hand = 1 + f[ConfigField::HandShake].size();
+    s.tags = hasText(TagsToReadCodes, f[ConfigField::TagsToRead]) ? 2 : 1 + f[ConfigField::TagsToRead].size();
     return s;
 }
 
@@ -158,12 +158,12 @@ QList<std::pair<ConfigField, qsizetype>> piecesOf(ReaderMode mode, const Sizes &
 // its text is no entry of the list.
 bool refused(ConfigField field, const ConfigFields &f)
 {
-    const QByteArray &text = fieldText(f, field);
+    const QByteArray &text = f[field];
     if (text.contains('\r') || text.contains('\n'))
         return true;
     switch (field) {
     case ConfigField::ReadRange: return !hasText(ReadRangeCodes, text);
-    case ConfigField::BaudRate: return !hasBaudPair(f.baudRate, f.rs485Mode);
+    case ConfigField::BaudRate: return !hasBaudPair(f[ConfigField::BaudRate], f[ConfigField::RS485Mode]);
     case ConfigField::Heartbeat: return !hasText(HeartbeatCodes, text);
     default: return false;
     }
@@ -171,8 +171,8 @@ bool refused(ConfigField field, const ConfigFields &f)
 
 void checkWriteCommand(const QByteArray &string)
 {
-    const std::optional<QByteArray> command = buildConfigWriteCommand(string);
-    FUZZ_CHECK(command.has_value() == (string.size() < 100));
+    const Result<QByteArray> command = buildConfigWriteCommand(string);
+    FUZZ_CHECK(command.ok() == (string.size() < 100));
     if (!command)
         return;
     QByteArray expected = "C0";
@@ -210,18 +210,18 @@ QByteArray tagsReadBack(const QByteArray &text)
 
 bool replyWidths(ReaderMode mode, const ConfigFields &f)
 {
-    const bool common = f.readerName.size() == 5
-                        && (hasText(FrequencyCodes, f.frequency) || f.frequency.size() == 2);
+    const bool common = f[ConfigField::ReaderName].size() == 5
+                        && (hasText(FrequencyCodes, f[ConfigField::Frequency]) || f[ConfigField::Frequency].size() == 2);
     if (!common || mode == ReaderMode::Standard)
         return common;
-    if (!(hasText(StringLengthCodes, f.stringLength) || f.stringLength.size() == 2) || f.termChar.size() != 2)
+    if (!(hasText(StringLengthCodes, f[ConfigField::StringLength]) || f[ConfigField::StringLength].size() == 2) || f[ConfigField::TermChar].size() != 2)
         return false;
     switch (mode) {
     case ReaderMode::Enhanced: return true;
     case ReaderMode::Track:
-        return f.headChar.size() == 2 && f.handShake.size() == 2
-               && (hasText(TagsToReadCodes, f.tagsToRead) || f.tagsToRead.size() == 1);
-    case ReaderMode::Universal: return f.headChar.size() == 2;
+        return f[ConfigField::HeadChar].size() == 2 && f[ConfigField::HandShake].size() == 2
+               && (hasText(TagsToReadCodes, f[ConfigField::TagsToRead]) || f[ConfigField::TagsToRead].size() == 1);
+    case ReaderMode::Universal: return f[ConfigField::HeadChar].size() == 2;
     case ReaderMode::Standard: break;
     }
     return true;
@@ -234,23 +234,23 @@ void checkRoundTrip(ReaderMode mode, const ConfigFields &f, const QByteArray &st
     ConfigFields back;
     applyDecoded(*decoded, back);
 
-    FUZZ_CHECK(back.mode == f.mode);
-    FUZZ_CHECK(back.readerName == f.readerName);
-    FUZZ_CHECK(back.frequency == frequencyReadBack(f.frequency));
-    FUZZ_CHECK(back.readRange == f.readRange);
-    FUZZ_CHECK(back.baudRate == f.baudRate && back.rs485Mode == f.rs485Mode);
+    FUZZ_CHECK(back[ConfigField::Mode] == f[ConfigField::Mode]);
+    FUZZ_CHECK(back[ConfigField::ReaderName] == f[ConfigField::ReaderName]);
+    FUZZ_CHECK(back[ConfigField::Frequency] == frequencyReadBack(f[ConfigField::Frequency]));
+    FUZZ_CHECK(back[ConfigField::ReadRange] == f[ConfigField::ReadRange]);
+    FUZZ_CHECK(back[ConfigField::BaudRate] == f[ConfigField::BaudRate] && back[ConfigField::RS485Mode] == f[ConfigField::RS485Mode]);
     if (mode != ReaderMode::Standard) {
-        FUZZ_CHECK(back.stringLength == stringLengthReadBack(f.stringLength));
-        FUZZ_CHECK(back.termChar == f.termChar);
+        FUZZ_CHECK(back[ConfigField::StringLength] == stringLengthReadBack(f[ConfigField::StringLength]));
+        FUZZ_CHECK(back[ConfigField::TermChar] == f[ConfigField::TermChar]);
     }
     if (mode == ReaderMode::Track || mode == ReaderMode::Universal)
-        FUZZ_CHECK(back.headChar == f.headChar);
+        FUZZ_CHECK(back[ConfigField::HeadChar] == f[ConfigField::HeadChar]);
     if (mode == ReaderMode::Track) {
-        FUZZ_CHECK(back.handShake == f.handShake);
-        FUZZ_CHECK(back.tagsToRead == tagsReadBack(f.tagsToRead));
+        FUZZ_CHECK(back[ConfigField::HandShake] == f[ConfigField::HandShake]);
+        FUZZ_CHECK(back[ConfigField::TagsToRead] == tagsReadBack(f[ConfigField::TagsToRead]));
     }
     if (mode == ReaderMode::Universal)
-        FUZZ_CHECK(back.heartbeat == f.heartbeat);
+        FUZZ_CHECK(back[ConfigField::Heartbeat] == f[ConfigField::Heartbeat]);
 
     // What was read back sends the very same string, but for the read-only
     // frequency code: a typed "02" goes out as C02 and comes back as the default
@@ -258,8 +258,8 @@ void checkRoundTrip(ReaderMode mode, const ConfigFields &f, const QByteArray &st
     QByteArray expected = string;
     if (expected.mid(10, 3) == "C02")
         expected.replace(10, 3, "C01");
-    const ConfigBuildResult again = BuildConfigString(back);
-    FUZZ_CHECK(again.ok && again.string == expected);
+    const Result<QByteArray, ConfigProblem> again = BuildConfigString(back);
+    FUZZ_CHECK(again && *again == expected);
 }
 
 } // namespace
@@ -270,29 +270,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     checkWriteCommand(QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)));
 
     const ConfigFields fields = fieldsFrom(data, size);
-    const ConfigBuildResult result = BuildConfigString(fields);
+    const Result<QByteArray, ConfigProblem> result = BuildConfigString(fields);
+    const Result<QByteArray, ConfigProblem> sent = configWriteCommand(fields);
 
-    if (result.ok) {
-        FUZZ_CHECK(!result.badField && result.problem.isEmpty());
-        FUZZ_CHECK(result.string.size() < 100);
+    if (result) {
+        FUZZ_CHECK(result->size() < 100);
+        // The send frames exactly the string built.
+        FUZZ_CHECK(sent && *sent == buildConfigWriteCommand(*result).value());
     } else {
-        FUZZ_CHECK(result.badField.has_value() && result.string.isEmpty());
+        FUZZ_CHECK(result.error().field.has_value());
         // One line, whatever bytes the texts held.
-        FUZZ_CHECK(!result.problem.isEmpty());
-        for (const QChar c : result.problem)
+        FUZZ_CHECK(!result.error().text.isEmpty());
+        for (const QChar c : result.error().text)
             FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7F);
+        FUZZ_CHECK(!sent && sent.error().field == result.error().field);
+        FUZZ_CHECK(sent.error().text == QStringLiteral("Not sent: ") + result.error().text);
     }
+    const auto badField = [&result]() -> std::optional<ConfigField> {
+        return result ? std::nullopt : result.error().field;
+    };
 
     // Refusals come in the order the codes stand in the string.
-    const std::optional<ReaderMode> mode = modeFromName(fields.mode);
+    const std::optional<ReaderMode> mode = modeFromName(fields[ConfigField::Mode]);
     if (!mode) {
-        FUZZ_CHECK(!result.ok && result.badField == ConfigField::Mode);
+        FUZZ_CHECK(!result && badField() == ConfigField::Mode);
         return 0;
     }
     const QList<std::pair<ConfigField, qsizetype>> pieces = piecesOf(*mode, sizesOf(fields));
     for (const auto &piece : pieces) {
         if (refused(piece.first, fields)) {
-            FUZZ_CHECK(!result.ok && result.badField == piece.first);
+            FUZZ_CHECK(!result && badField() == piece.first);
             return 0;
         }
     }
@@ -303,26 +310,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     if (expectedSize > 99) {
         // Too long: blamed on the largest piece, the first of equals.
-        FUZZ_CHECK(!result.ok && result.badField.has_value());
+        FUZZ_CHECK(!result && badField().has_value());
         qsizetype largest = 0;
         for (const auto &piece : pieces)
             largest = std::max(largest, piece.second);
         for (const auto &piece : pieces) {
             if (piece.second == largest) {
-                FUZZ_CHECK(*result.badField == piece.first);
+                FUZZ_CHECK(*badField() == piece.first);
                 break;
             }
         }
         return 0;
     }
 
-    FUZZ_CHECK(result.ok);
-    FUZZ_CHECK(result.string.size() == expectedSize);
-    FUZZ_CHECK(result.string.startsWith(*mode == ReaderMode::Universal ? "UUUU" : "$$$$"));
-    FUZZ_CHECK(result.string.mid(4, 1 + fields.readerName.size()) == "S" + fields.readerName);
-    checkWriteCommand(result.string);
+    FUZZ_CHECK(result.ok());
+    const QByteArray &string = *result;
+    FUZZ_CHECK(string.size() == expectedSize);
+    FUZZ_CHECK(string.startsWith(*mode == ReaderMode::Universal ? "UUUU" : "$$$$"));
+    FUZZ_CHECK(string.mid(4, 1 + fields[ConfigField::ReaderName].size()) == "S" + fields[ConfigField::ReaderName]);
+    checkWriteCommand(string);
 
     if (replyWidths(*mode, fields))
-        checkRoundTrip(*mode, fields, result.string);
+        checkRoundTrip(*mode, fields, string);
     return 0;
 }

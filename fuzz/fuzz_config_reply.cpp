@@ -35,7 +35,7 @@ ConfigFields untouchedFields()
 {
     ConfigFields fields;
     for (int i = 0; i < ConfigFieldCount; ++i)
-        fieldText(fields, static_cast<ConfigField>(i)) = Untouched;
+        fields[static_cast<ConfigField>(i)] = Untouched;
     return fields;
 }
 
@@ -66,39 +66,39 @@ std::optional<QByteArray> textOf(const Table &table, const QByteArray &code)
 ConfigFields expectedFields(const Shape &shape, const Reply &reply)
 {
     ConfigFields fields = untouchedFields();
-    fields.mode = modeName(shape.mode);
-    fields.readerName = reply.at(10, 5);
+    fields[ConfigField::Mode] = modeName(shape.mode);
+    fields[ConfigField::ReaderName] = reply.at(10, 5);
 
     const QByteArray frequencyCode = reply.at(15, 3);
     if (frequencyCode == "C02")
-        fields.frequency = textOf(FrequencyCodes, "C01").value();
+        fields[ConfigField::Frequency] = textOf(FrequencyCodes, "C01").value();
     else
-        fields.frequency = textOf(FrequencyCodes, frequencyCode).value_or(reply.at(16, 2));
+        fields[ConfigField::Frequency] = textOf(FrequencyCodes, frequencyCode).value_or(reply.at(16, 2));
 
     if (auto text = textOf(ReadRangeCodes, reply.at(18, 2)))
-        fields.readRange = *text;
+        fields[ConfigField::ReadRange] = *text;
 
     const QByteArray baudCode = reply.at(20, 2);
     for (const BaudCode &row : BaudCodes) {
         if (row.code == std::string_view(baudCode.constData(), 2)) {
-            fields.baudRate = QByteArray(row.baudRate.data(), qsizetype(row.baudRate.size()));
-            fields.rs485Mode = QByteArray(row.rs485Mode.data(), qsizetype(row.rs485Mode.size()));
+            fields[ConfigField::BaudRate] = QByteArray(row.baudRate.data(), qsizetype(row.baudRate.size()));
+            fields[ConfigField::RS485Mode] = QByteArray(row.rs485Mode.data(), qsizetype(row.rs485Mode.size()));
         }
     }
     if (shape.mode == ReaderMode::Standard)
         return fields;
 
-    fields.stringLength = textOf(StringLengthCodes, reply.at(22, 3)).value_or(reply.at(23, 2));
-    fields.termChar = reply.at(26, 2);
+    fields[ConfigField::StringLength] = textOf(StringLengthCodes, reply.at(22, 3)).value_or(reply.at(23, 2));
+    fields[ConfigField::TermChar] = reply.at(26, 2);
     if (shape.mode == ReaderMode::Enhanced)
         return fields;
 
-    fields.headChar = reply.at(29, 2);
+    fields[ConfigField::HeadChar] = reply.at(29, 2);
     if (shape.mode == ReaderMode::Track) {
-        fields.handShake = reply.at(32, 2);
-        fields.tagsToRead = textOf(TagsToReadCodes, reply.at(34, 2)).value_or(reply.at(35, 1));
+        fields[ConfigField::HandShake] = reply.at(32, 2);
+        fields[ConfigField::TagsToRead] = textOf(TagsToReadCodes, reply.at(34, 2)).value_or(reply.at(35, 1));
     } else if (auto text = textOf(HeartbeatCodes, reply.at(31, 2))) {
-        fields.heartbeat = *text;
+        fields[ConfigField::Heartbeat] = *text;
     }
     return fields;
 }
@@ -124,7 +124,7 @@ QList<ConfigField> carriedFields(ReaderMode mode)
 std::optional<ConfigField> firstLineBreak(ReaderMode mode, const ConfigFields &fields)
 {
     for (const ConfigField field : carriedFields(mode)) {
-        const QByteArray &text = fieldText(fields, field);
+        const QByteArray &text = fields[field];
         if (text.contains('\r') || text.contains('\n'))
             return field;
     }
@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const ConfigFields expected = expectedFields(*shape, reply);
     for (int i = 0; i < ConfigFieldCount; ++i) {
         const auto field = static_cast<ConfigField>(i);
-        FUZZ_CHECK(fieldText(fields, field) == fieldText(expected, field));
+        FUZZ_CHECK(fields[field] == expected[field]);
     }
 
     // Over the dialog's defaults, any recognised reply gives texts that build a
@@ -167,18 +167,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // receive, send, receive settles at once.
     ConfigFields shown;
     applyDecoded(*decoded, shown);
-    const ConfigBuildResult built = BuildConfigString(shown);
+    const Result<QByteArray, ConfigProblem> built = BuildConfigString(shown);
     // A CR or LF inside a field is shown as received but never sent back: it
     // would end the write command early. The first such field is the one blamed.
     if (const std::optional<ConfigField> broken = firstLineBreak(shape->mode, shown)) {
-        FUZZ_CHECK(!built.ok && built.badField == broken);
+        FUZZ_CHECK(!built && built.error().field == broken);
         return 0;
     }
-    FUZZ_CHECK(built.ok);
-    FUZZ_CHECK(built.string.size() == shape->length - 5);
-    FUZZ_CHECK(built.string.mid(5, 5) == reply.at(10, 5));
+    FUZZ_CHECK(built.ok());
+    FUZZ_CHECK(built->size() == shape->length - 5);
+    FUZZ_CHECK(built->mid(5, 5) == reply.at(10, 5));
 
-    const QByteArray again = buildConfigReply(built.string, received.back());
+    const QByteArray again = buildConfigReply(*built, received.back());
     FUZZ_CHECK(again.size() == shape->length && again.startsWith(QByteArray(shape->digits.data(), 4)));
     const std::optional<DecodedConfig> decodedAgain = decodeConfigReply(again);
     FUZZ_CHECK(decodedAgain && decodedAgain->mode == shape->mode);
@@ -186,12 +186,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     applyDecoded(*decodedAgain, shownAgain);
     // The one code that moves: a frequency slice "02" under a letter other than
     // C is sent as the read-only C02, which reads back as the default text.
-    QByteArray settled = built.string;
+    QByteArray settled = *built;
     if (settled.mid(10, 3) == "C02") {
         FUZZ_CHECK(reply.at(15, 3) != "C02" && reply.at(16, 2) == "02");
         settled.replace(10, 3, "C01");
     }
-    const ConfigBuildResult builtAgain = BuildConfigString(shownAgain);
-    FUZZ_CHECK(builtAgain.ok && builtAgain.string == settled);
+    const Result<QByteArray, ConfigProblem> builtAgain = BuildConfigString(shownAgain);
+    FUZZ_CHECK(builtAgain && *builtAgain == settled);
     return 0;
 }

@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
     FUZZ_CHECK(parseTagData(escapedAll(data)) == data);
 
     const qsizetype length = data.size();
-    const std::optional<QByteArray> command = buildTagWriteCommand(text, code);
-    FUZZ_CHECK(command.has_value() == (length <= 2079));
+    const Result<QByteArray> command = buildTagWriteCommand(text, code);
+    FUZZ_CHECK(command.ok() == (length <= 2079));
     if (command) {
         FUZZ_CHECK(command->size() == 4 + length + code.size());
         FUZZ_CHECK(command->startsWith("W0"));
@@ -93,8 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
         FUZZ_CHECK(command->mid(4 + length) == code);
     }
 
-    const std::optional<QByteArray> shortCommand = buildShortTagWriteCommand(text, code);
-    FUZZ_CHECK(shortCommand.has_value() == (48 + text.size() <= 255));
+    const Result<QByteArray> shortCommand = buildShortTagWriteCommand(text, code);
+    FUZZ_CHECK(shortCommand.ok() == (48 + text.size() <= 255));
     if (shortCommand) {
         FUZZ_CHECK(shortCommand->size() == 2 + text.size() + code.size());
         FUZZ_CHECK(shortCommand->at(0) == 'w');
