@@ -1,17 +1,16 @@
 // The main window, the Port Settings dialog with settings1.ini, and opening and
-// closing the reader link with its status line.
-#include "app/mainwindow.h"
-#include "widgets/receivedgrid.h"
-#include "widgets/twips.h"
-#include "settings/portsettingsdialog.h"
+// closing the reader link with its status line, all as a technician works them.
 #include "support/harness.h"
 #include "support/testdir.h"
+#include "widgets/receivedgrid.h"
+#include "widgets/twips.h"
 
-#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -20,6 +19,48 @@
 #include <QTimer>
 
 using namespace zanto;
+
+namespace {
+
+const QString SettingsFile = QStringLiteral("settings1.ini");
+
+// The dialog a menu item opens, for a window the test holds itself (one that
+// must outlive its folder's checks, or close itself for good).
+QDialog *openByMenu(MainWindow *w, Qt::Key menuLetter, Qt::Key itemLetter, const QString &objectName)
+{
+    if (!ui::chooseMenu(w, menuLetter, itemLetter))
+        return nullptr;
+    for (int i = 0; i < 200; ++i) {
+        if (QDialog *d = ui::dialog(w, objectName); d && d->isVisible())
+            return d;
+        QTest::qWait(10);
+    }
+    return nullptr;
+}
+
+// Escape in the dialog, as a technician leaves it; it closes like the close box.
+void pressEscape(QDialog *dialog)
+{
+    ui::activate(dialog);
+    QWidget *focus = dialog->focusWidget();
+    QTest::keyClick(focus ? focus : dialog, Qt::Key_Escape);
+}
+
+// What the four Port Settings controls show: Combo5, IPAddress, Combo1, PortNumber.
+QStringList shownSettings(const QDialog *ps)
+{
+    QStringList out;
+    for (const char *name : {"Combo5", "IPAddress", "Combo1", "PortNumber"})
+        out << ui::text(ui::find(ps, QLatin1String(name)));
+    return out;
+}
+
+QString fileProblem(const QDialog *ps)
+{
+    return ui::text(ui::find(ps, QStringLiteral("FileStatus")));
+}
+
+} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -48,31 +89,32 @@ private Q_SLOTS:
 
 void TestMainWindow::startUpState()
 {
-    TestDir dir;
-    MainWindow w;
-    QCOMPARE(w.windowTitle(), QStringLiteral("ZANTO Setup and Test Program"));
-    QCOMPARE(w.objectName(), QStringLiteral("rkz"));
-    QCOMPARE(w.centralWidget()->size(), QSize(twips(14325), twips(7635)));
-    QCOMPARE(w.MSFlexGrid1->rows(), 1);
-    QCOMPARE(w.MSFlexGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("HEX"));
-    QCOMPARE(w.MSFlexGrid1->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ASCII"));
-    QCOMPARE(w.MSFlexGrid1->columnWidth(0), twips(7000));
-    QCOMPARE(w.MSFlexGrid1->columnWidth(1), twips(7000));
-    QVERIFY(w.OptStandard->isChecked());
-    QCOMPARE(w.Connect_Error->text(), QString());
-    QCOMPARE(w.Receive_Count->text(), QString());
-    QCOMPARE(w.Text7->text(), QString());
-    QCOMPARE(w.Text6->text(), QString());
-    QCOMPARE(w.Text5->text(), QString());
-    QCOMPARE(w.Text1->text(), QStringLiteral("250"));
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-    QCOMPARE(w.CmboInterval->currentText(), QStringLiteral("R4"));
-    QVERIFY(!w.ChkMini->isChecked());
+    Tool tool;
+    QCOMPARE(tool.w.windowTitle(), QStringLiteral("ZANTO Setup and Test Program"));
+    QCOMPARE(tool.w.objectName(), QStringLiteral("rkz"));
+    QCOMPARE(tool.w.centralWidget()->size(), QSize(twips(14325), twips(7635)));
+    auto *grid = tool.control<ReceivedGrid>(QStringLiteral("MSFlexGrid1"));
+    QVERIFY(grid);
+    QCOMPARE(grid->rows(), 1);
+    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("HEX"));
+    QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ASCII"));
+    QCOMPARE(grid->columnWidth(0), twips(7000));
+    QCOMPARE(grid->columnWidth(1), twips(7000));
+    QVERIFY(tool.control<QRadioButton>(QStringLiteral("OptStandard"))->isChecked());
+    QCOMPARE(tool.status(), QString());
+    QCOMPARE(tool.text(QStringLiteral("Receive_Count")), QString());
+    QCOMPARE(tool.text(QStringLiteral("Text7")), QString());
+    QCOMPARE(tool.text(QStringLiteral("Text6")), QString());
+    QCOMPARE(tool.text(QStringLiteral("Text5")), QString());
+    QCOMPARE(tool.text(QStringLiteral("Text1")), QStringLiteral("250"));
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+    QCOMPARE(tool.text(QStringLiteral("CmboInterval")), QStringLiteral("R4"));
+    QVERIFY(!tool.control<QAbstractButton>(QStringLiteral("ChkMini"))->isChecked());
     // Nothing opens a link, and no dialog exists, at start-up.
-    QVERIFY(!w.link()->serialOpen());
-    QVERIFY(!w.link()->tcpConnected());
-    QVERIFY(!w.existingPortSettings());
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("settings1.ini"))));
+    QVERIFY(!tool.link()->serialOpen());
+    QVERIFY(!tool.link()->tcpConnected());
+    QVERIFY(!ui::dialog(&tool.w, QStringLiteral("PortSet")));
+    QVERIFY(!QFile::exists(tool.dir.filePath(SettingsFile)));
 }
 
 void TestMainWindow::layoutFromTheTable_data()
@@ -115,33 +157,25 @@ void TestMainWindow::layoutFromTheTable()
     QFETCH(QString, caption);
     QFETCH(QRect, twipsRect);
     QFETCH(int, points);
-    TestDir dir;
-    MainWindow w;
-    auto *widget = w.findChild<QWidget *>(name);
+    Tool tool;
+    auto *widget = tool.control(name);
     QVERIFY2(widget, qPrintable(name));
     QCOMPARE(widget->geometry(), zanto::twipsRect(twipsRect.x(), twipsRect.y(), twipsRect.width(), twipsRect.height()));
     QString text;
-    if (auto *b = qobject_cast<QAbstractButton *>(widget))
-        text = b->text();
-    else if (auto *e = qobject_cast<QLineEdit *>(widget))
-        text = e->text();
-    else if (auto *l = qobject_cast<QLabel *>(widget))
-        text = l->text();
-    else if (auto *g = qobject_cast<QGroupBox *>(widget))
+    if (auto *g = qobject_cast<QGroupBox *>(widget))
         text = g->title();
-    else if (auto *c = qobject_cast<QComboBox *>(widget))
-        text = c->currentText();
+    else
+        text = ui::text(widget);
     QCOMPARE(text, caption);
     if (points > 0)
         QCOMPARE(widget->font().pointSize(), points);
     else
-        QCOMPARE(widget->font().pointSize(), w.font().pointSize());
+        QCOMPARE(widget->font().pointSize(), tool.w.font().pointSize());
 }
 
 void TestMainWindow::menusAndAbout()
 {
-    TestDir dir;
-    MainWindow w;
+    Tool tool;
     // Captions as shown; the '&' marks the letter that opens a menu with Alt.
     const auto shown = [](const QList<QAction *> &actions) {
         QStringList out;
@@ -149,57 +183,63 @@ void TestMainWindow::menusAndAbout()
             out << QString(a->text()).remove(QLatin1Char('&'));
         return out;
     };
-    QCOMPARE(shown(w.menuBar()->actions()), (QStringList{"Settings", "Reader Setup", "Help"}));
-    QCOMPARE(shown(w.mnuReaderConfig->actions()), (QStringList{"Configure Reader", "Configure Setup tag", "Read Ethernet Settings"}));
-    QCOMPARE(shown(w.mnuSettings->actions()), QStringList{"Port Settings"});
-    QCOMPARE(shown(w.mnuHelp->actions()), QStringList{"About"});
-    for (QAction *a : w.menuBar()->actions())
+    const auto items = [&](const char *menu) {
+        const auto *m = tool.control<QMenu>(QLatin1String(menu));
+        return m ? shown(m->actions()) : QStringList{QStringLiteral("no menu ") + QLatin1String(menu)};
+    };
+    QCOMPARE(shown(tool.w.menuBar()->actions()), (QStringList{"Settings", "Reader Setup", "Help"}));
+    QCOMPARE(items("mnuReaderConfig"), (QStringList{"Configure Reader", "Configure Setup tag", "Read Ethernet Settings"}));
+    QCOMPARE(items("mnuSettings"), QStringList{"Port Settings"});
+    QCOMPARE(items("mnuHelp"), QStringList{"About"});
+    for (QAction *a : tool.w.menuBar()->actions())
         QVERIFY2(a->text().startsWith(QLatin1Char('&')), qPrintable(a->text()));
 
-    const QStringList lines = MainWindow::aboutText().split(QLatin1Char('\r'));
+    // Alt+H, A: the About box, its lines kept apart by CR and shown one a line.
+    QVERIFY(ui::chooseMenu(&tool.w, menu::Help, menu::About));
+    QTRY_VERIFY(tool.control<QMessageBox>(QStringLiteral("aboutBox")));
+    auto *box = tool.control<QMessageBox>(QStringLiteral("aboutBox"));
+    QTRY_VERIFY(box->isVisible());
+    const QString about = box->property("aboutText").toString();
+    const QStringList lines = about.split(QLatin1Char('\r'));
     QCOMPARE(lines.size(), 3);
     QVERIFY(!lines[0].isEmpty());
     QCOMPARE(lines[1], QStringLiteral("Version 3.0, March 15, 2010"));
     QVERIFY(lines[2].startsWith(QStringLiteral("Phone Number")));
     QVERIFY(lines[2].size() > QStringLiteral("Phone Number").size());
-    QVERIFY(!MainWindow::aboutText().contains(QLatin1Char('\n')));
-
-    w.mnuAbout->trigger();
-    auto *box = w.findChild<QMessageBox *>(QStringLiteral("aboutBox"));
-    QVERIFY(box);
-    QVERIFY(box->isVisible());
+    QVERIFY(!about.contains(QLatin1Char('\n')));
+    QCOMPARE(box->text(), lines.join(QLatin1Char('\n')));
     QCOMPARE(box->standardButtons(), QMessageBox::Ok);
-    QCOMPARE(box->property("aboutText").toString(), MainWindow::aboutText());
-    box->button(QMessageBox::Ok)->click();
-    QTRY_VERIFY(!w.findChild<QMessageBox *>(QStringLiteral("aboutBox")));
+    QVERIFY(ui::click(box->button(QMessageBox::Ok)));
+    QTRY_VERIFY(!tool.control<QMessageBox>(QStringLiteral("aboutBox")));
 }
 
 void TestMainWindow::portSettingsIsOneInstance()
 {
-    TestDir dir;
-    MainWindow w;
-    w.mnuPortSettings->trigger();
-    PortSettingsDialog *first = w.existingPortSettings();
+    Tool tool;
+    QDialog *first = tool.portSettings();
     QVERIFY(first && first->isVisible());
     QCOMPARE(first->objectName(), QStringLiteral("PortSet"));
     QCOMPARE(first->windowTitle(), QStringLiteral("Port Settings"));
     QVERIFY(!first->isModal());
-    first->IPAddress->setText(QStringLiteral("127.0.0.9"));
-    w.mnuPortSettings->trigger();
-    QCOMPARE(w.existingPortSettings(), first);
-    QCOMPARE(first->IPAddress->text(), QStringLiteral("127.0.0.9"));
+    QVERIFY(ui::type(ui::find(first, QStringLiteral("IPAddress")), QStringLiteral("127.0.0.9")));
+    QCOMPARE(tool.portSettings(), first);
+    QCOMPARE(ui::text(ui::find(first, QStringLiteral("IPAddress"))), QStringLiteral("127.0.0.9"));
     // The list: four ports, TCP/IP, then 5 to 24, then the machine's devices.
+    const auto *combo5 = ui::find<QComboBox>(first, QStringLiteral("Combo5"));
+    QVERIFY(combo5);
     QStringList items;
     for (int i = 0; i < 25; ++i)
-        items << first->Combo5->itemText(i);
+        items << combo5->itemText(i);
     QStringList expected{"1", "2", "3", "4", "TCP/IP"};
     for (int n = 5; n <= 24; ++n)
         expected << QString::number(n);
     QCOMPARE(items, expected);
-    for (int i = 25; i < first->Combo5->count(); ++i)
-        QVERIFY(first->Combo5->itemText(i).startsWith(QLatin1String("/")));
-    QCOMPARE(first->Combo1->count(), 6);
-    QCOMPARE(first->Combo1->itemText(0), QStringLiteral("115200"));
+    for (int i = 25; i < combo5->count(); ++i)
+        QVERIFY(combo5->itemText(i).startsWith(QLatin1String("/")));
+    const auto *combo1 = ui::find<QComboBox>(first, QStringLiteral("Combo1"));
+    QVERIFY(combo1);
+    QCOMPARE(combo1->count(), 6);
+    QCOMPARE(combo1->itemText(0), QStringLiteral("115200"));
 }
 
 void TestMainWindow::serialStatus_data()
@@ -221,136 +261,132 @@ void TestMainWindow::serialStatus()
     QFETCH(QString, port);
     QFETCH(QString, baud);
     QFETCH(bool, opens);
-    TestDir dir;
     PtyPair pty;
-    MainWindow w;
+    Tool tool;
     const QString portText = port == QLatin1String("pty") ? pty.linkPath() : port;
-    selectSerial(w, portText, baud);
-    w.Command1_Click();
+    QVERIFY(selectSerial(tool, portText, baud));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
     if (opens) {
-        QCOMPARE(w.Connect_Error->text(), QStringLiteral("Connect to Comm ") + portText + QStringLiteral(" Good"));
-        QCOMPARE(w.Command1->text(), QStringLiteral("Disconnect"));
-        QVERIFY(w.link()->serialOpen());
-        w.Command1_Click();
-        QCOMPARE(w.Connect_Error->text(), QString());
-        QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-        QVERIFY(!w.link()->serialOpen());
+        QCOMPARE(tool.status(), QStringLiteral("Connect to Comm ") + portText + QStringLiteral(" Good"));
+        QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Disconnect"));
+        QVERIFY(tool.link()->serialOpen());
+        QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+        QCOMPARE(tool.status(), QString());
+        QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+        QVERIFY(!tool.link()->serialOpen());
     } else {
-        QCOMPARE(w.Connect_Error->text(), QStringLiteral("Comm ") + portText + QStringLiteral(" not available"));
-        QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-        QVERIFY(!w.link()->serialOpen());
+        QCOMPARE(tool.status(), QStringLiteral("Comm ") + portText + QStringLiteral(" not available"));
+        QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+        QVERIFY(!tool.link()->serialOpen());
     }
 }
 
 void TestMainWindow::tcpStatusThroughItsLife()
 {
-    TestDir dir;
     LoopbackReader reader;
-    MainWindow w;
-    selectTcp(w, reader.portText());
-    w.Command1_Click();
+    Tool tool;
+    QVERIFY(selectTcp(tool, reader.portText()));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
     // The caption changes at once, before the connection is made.
-    QCOMPARE(w.Command1->text(), QStringLiteral("Disconnect"));
-    QCOMPARE(w.Connect_Error->text(), QStringLiteral("Attempting to connect 127.0.0.1 Port ") + reader.portText());
-    QTRY_COMPARE(w.Connect_Error->text(), QStringLiteral("Connected to 127.0.0.1 Port ") + reader.portText());
-    QVERIFY(w.link()->tcpConnected());
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Disconnect"));
+    QCOMPARE(tool.status(), QStringLiteral("Attempting to connect 127.0.0.1 Port ") + reader.portText());
+    QTRY_COMPARE(tool.status(), QStringLiteral("Connected to 127.0.0.1 Port ") + reader.portText());
+    QVERIFY(tool.link()->tcpConnected());
     QVERIFY(reader.waitForClient());
 
     reader.disconnectClient();
-    QTRY_COMPARE(w.Connect_Error->text(), QStringLiteral("Closed"));
-    QCOMPARE(w.Command1->text(), QStringLiteral("Disconnect"));
-    QVERIFY(!w.link()->tcpConnected());
+    QTRY_COMPARE(tool.status(), QStringLiteral("Closed"));
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Disconnect"));
+    QVERIFY(!tool.link()->tcpConnected());
     // The reader closing brings no data: no burst, however long one waits.
     QTest::qWait(2 * 250);
-    QCOMPARE(w.Receive_Count->text(), QString());
+    QCOMPARE(tool.text(QStringLiteral("Receive_Count")), QString());
 
-    w.Command1_Click();
-    QCOMPARE(w.Connect_Error->text(), QString());
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    QCOMPARE(tool.status(), QString());
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
     // And the next Connect works again.
-    QVERIFY(connectTcp(w, reader));
+    QVERIFY(connectTcp(tool, reader));
 }
 
 void TestMainWindow::tcpRefused()
 {
-    TestDir dir;
     quint16 closedPort;
     {
         LoopbackReader gone;
         closedPort = gone.port();
     }
-    MainWindow w;
-    selectTcp(w, QString::number(closedPort));
-    w.Command1_Click();
+    Tool tool;
+    QVERIFY(selectTcp(tool, QString::number(closedPort)));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
     const QString attempting = QStringLiteral("Attempting to connect 127.0.0.1 Port ") + QString::number(closedPort);
-    QTRY_VERIFY(w.Connect_Error->text() != attempting);
-    QVERIFY(!w.Connect_Error->text().isEmpty());
-    QVERIFY(w.Connect_Error->text() != QLatin1String("Closed"));
-    QCOMPARE(w.Command1->text(), QStringLiteral("Disconnect"));
-    QVERIFY(!w.link()->tcpConnected());
+    QTRY_VERIFY(tool.status() != attempting);
+    QVERIFY(!tool.status().isEmpty());
+    QVERIFY(tool.status() != QLatin1String("Closed"));
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Disconnect"));
+    QVERIFY(!tool.link()->tcpConnected());
 }
 
 void TestMainWindow::tcpPortNumberNotANumber()
 {
-    TestDir dir;
-    MainWindow w;
-    selectTcp(w, QStringLiteral("10k"));
-    w.Command1_Click();
-    QVERIFY(w.Connect_Error->text().contains(QLatin1String("10k")));
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-    QCOMPARE(w.link()->tcp.state(), int(TcpClient::Closed));
+    Tool tool;
+    QVERIFY(selectTcp(tool, QStringLiteral("10k")));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    QVERIFY(tool.status().contains(QLatin1String("10k")));
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+    QVERIFY(tool.link()->tcpClosed());
 }
 
 void TestMainWindow::switchingSelectionLeavesFirstLinkOpen()
 {
-    TestDir dir;
     PtyPair pty;
-    MainWindow w;
-    QVERIFY(connectSerial(w, pty));
-    w.portSettings(false)->Combo5->setEditText(QStringLiteral("TCP/IP"));
-    w.Command1_Click();
-    QVERIFY(w.link()->serialOpen());
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-    QCOMPARE(w.Connect_Error->text(), QString());
+    Tool tool;
+    QVERIFY(connectSerial(tool, pty));
+    // Port Settings is still open from choosing the port: TCP/IP is typed over it.
+    QDialog *ps = ui::dialog(&tool.w, QStringLiteral("PortSet"));
+    QVERIFY(ps && ps->isVisible());
+    QVERIFY(ui::typeAndLeave(ui::find(ps, QStringLiteral("Combo5")), QStringLiteral("TCP/IP")));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    QVERIFY(tool.link()->serialOpen());
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+    QCOMPARE(tool.status(), QString());
 }
 
 void TestMainWindow::connectWhileSocketNotClosed()
 {
-    TestDir dir;
     LoopbackReader reader;
     PtyPair pty;
-    MainWindow w;
-    QVERIFY(connectTcp(w, reader));
+    Tool tool;
+    QVERIFY(connectTcp(tool, reader));
     reader.disconnectClient();
-    QTRY_COMPARE(w.Connect_Error->text(), QStringLiteral("Closed"));
+    QTRY_COMPARE(tool.status(), QStringLiteral("Closed"));
     // The technician switches to the serial port and back before pressing
     // Disconnect: the closing socket is closed first, then the new attempt starts.
-    selectSerial(w, pty.linkPath());
-    w.Command1_Click();
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-    selectTcp(w, reader.portText());
-    w.Command1_Click();
-    QVERIFY(w.Connect_Error->text().contains(QLatin1String("Attempting to connect 127.0.0.1 Port ")));
-    QVERIFY(w.Connect_Error->text().contains(QLatin1String("closed")));
-    QTRY_VERIFY(w.link()->tcpConnected());
+    QVERIFY(selectSerial(tool, pty.linkPath()));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+    QVERIFY(selectTcp(tool, reader.portText()));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    QVERIFY(tool.status().contains(QLatin1String("Attempting to connect 127.0.0.1 Port ")));
+    QVERIFY(tool.status().contains(QLatin1String("closed")));
+    QTRY_VERIFY(tool.link()->tcpConnected());
 }
 
 void TestMainWindow::serialFarEndClosed()
 {
-    TestDir dir;
     PtyPair pty;
-    MainWindow w;
-    QVERIFY(connectSerial(w, pty));
+    Tool tool;
+    QVERIFY(connectSerial(tool, pty));
     pty.closeMaster();
-    QTRY_VERIFY(!w.link()->serialOpen());
-    QCOMPARE(w.Connect_Error->text(), QStringLiteral("Comm ") + pty.linkPath() + QStringLiteral(" lost"));
+    QTRY_VERIFY(!tool.link()->serialOpen());
+    QCOMPARE(tool.status(), QStringLiteral("Comm ") + pty.linkPath() + QStringLiteral(" lost"));
     QTest::qWait(100);
-    QCOMPARE(w.Connect_Error->text(), QStringLiteral("Comm ") + pty.linkPath() + QStringLiteral(" lost"));
+    QCOMPARE(tool.status(), QStringLiteral("Comm ") + pty.linkPath() + QStringLiteral(" lost"));
     // Disconnect on a lost port is harmless, and the port can be opened again.
-    w.Command1_Click();
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
     PtyPair again;
-    QVERIFY(connectSerial(w, again));
+    QVERIFY(connectSerial(tool, again));
 }
 
 void TestMainWindow::settingsFile_data()
@@ -381,59 +417,61 @@ void TestMainWindow::settingsFile()
     QFETCH(QByteArray, before);
     QFETCH(QStringList, controls);
     QFETCH(QByteArray, after);
-    TestDir dir;
+    Tool tool;
     if (before != "-")
-        QVERIFY(dir.write(QStringLiteral("settings1.ini"), before));
-    MainWindow w;
-    w.mnuPortSettings->trigger();
-    PortSettingsDialog *ps = w.existingPortSettings();
+        QVERIFY(tool.dir.write(SettingsFile, before));
+    QDialog *ps = tool.portSettings();
     QVERIFY(ps);
     // Opening creates the file if it was missing, and leaves it as it was.
-    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("settings1.ini"))));
-    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), before == "-" ? QByteArray() : before);
-    QCOMPARE((QStringList{ps->Combo5->currentText(), ps->IPAddress->text(), ps->Combo1->currentText(), ps->PortNumber->text()}), controls);
-    QCOMPARE(ps->fileProblem(), QString());
-    ps->close();
-    QTRY_VERIFY(!w.existingPortSettings());
-    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), after);
+    QVERIFY(QFile::exists(tool.dir.filePath(SettingsFile)));
+    QCOMPARE(tool.dir.read(SettingsFile), before == "-" ? QByteArray() : before);
+    QCOMPARE(shownSettings(ps), controls);
+    QCOMPARE(fileProblem(ps), QString());
+    pressEscape(ps);
+    QTRY_VERIFY(!ui::dialog(&tool.w, QStringLiteral("PortSet")));
+    QCOMPARE(tool.dir.read(SettingsFile), after);
 }
 
 void TestMainWindow::settingsFileUnwritable()
 {
-    TestDir dir;
+    Tool tool;
     // settings1.ini is a directory: it can be neither read nor written. The
     // controls keep their start texts, the dialog says so, nothing crashes.
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("settings1.ini")));
-    MainWindow w;
-    w.mnuPortSettings->trigger();
-    PortSettingsDialog *ps = w.existingPortSettings();
-    QCOMPARE(ps->Combo5->currentText(), QStringLiteral("1"));
-    QVERIFY(ps->fileProblem().contains(QLatin1String("settings1.ini")));
-    QVERIFY(ps->FileStatus->isVisible());
+    QVERIFY(QDir(tool.dir.path()).mkdir(SettingsFile));
+    QDialog *ps = tool.portSettings();
+    QVERIFY(ps);
+    QCOMPARE(ui::text(ui::find(ps, QStringLiteral("Combo5"))), QStringLiteral("1"));
+    QVERIFY(fileProblem(ps).contains(QLatin1String("settings1.ini")));
+    QVERIFY(ui::find(ps, QStringLiteral("FileStatus"))->isVisible());
     // Unchanged, the start texts it fell back on are not saved over the file.
-    ps->close();
-    QTRY_VERIFY(!w.existingPortSettings());
-    w.mnuPortSettings->trigger();
-    ps = w.existingPortSettings();
-    QTest::keyClicks(ps->IPAddress, QStringLiteral("9"));
-    ps->close(); // changed: the first close tries, shows the problem and stays
-    QVERIFY(w.existingPortSettings());
-    QVERIFY(ps->fileProblem().contains(QLatin1String("Close again")));
-    ps->close();
-    QTRY_VERIFY(!w.existingPortSettings());
-    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("settings1.ini"))).isDir());
+    pressEscape(ps);
+    QTRY_VERIFY(!ui::dialog(&tool.w, QStringLiteral("PortSet")));
+    ps = tool.portSettings();
+    QVERIFY(ps);
+    QVERIFY(ui::focus(ui::find(ps, QStringLiteral("IPAddress"))));
+    QTest::keyClick(ui::find(ps, QStringLiteral("IPAddress")), Qt::Key_End);
+    QTest::keyClicks(ui::find(ps, QStringLiteral("IPAddress")), QStringLiteral("9"));
+    QCOMPARE(ui::text(ui::find(ps, QStringLiteral("IPAddress"))), QStringLiteral("192.168.0.29"));
+    pressEscape(ps); // changed: the first close tries, shows the problem and stays
+    QTest::qWait(50);
+    QCOMPARE(ui::dialog(&tool.w, QStringLiteral("PortSet")), ps);
+    QVERIFY(ps->isVisible());
+    QVERIFY(fileProblem(ps).contains(QLatin1String("Close again")));
+    pressEscape(ps);
+    QTRY_VERIFY(!ui::dialog(&tool.w, QStringLiteral("PortSet")));
+    QVERIFY(QFileInfo(tool.dir.filePath(SettingsFile)).isDir());
 }
 
 void TestMainWindow::connectBeforeDialogUsesFile()
 {
-    TestDir dir;
     LoopbackReader reader;
-    QVERIFY(dir.write(QStringLiteral("settings1.ini"), "TCP/IP\r\n127.0.0.1\r\n9600\r\n" + reader.portText().toLatin1() + "\r\n"));
-    MainWindow w;
-    w.Command1_Click();
-    QVERIFY(w.existingPortSettings());
-    QVERIFY(!w.existingPortSettings()->isVisible());
-    QTRY_COMPARE(w.Connect_Error->text(), QStringLiteral("Connected to 127.0.0.1 Port ") + reader.portText());
+    Tool tool;
+    QVERIFY(tool.dir.write(SettingsFile, "TCP/IP\r\n127.0.0.1\r\n9600\r\n" + reader.portText().toLatin1() + "\r\n"));
+    QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
+    // The link read the file; no dialog was opened for it.
+    QDialog *ps = ui::dialog(&tool.w, QStringLiteral("PortSet"));
+    QVERIFY(!ps || !ps->isVisible());
+    QTRY_COMPARE(tool.status(), QStringLiteral("Connected to 127.0.0.1 Port ") + reader.portText());
 }
 
 void TestMainWindow::closingMainWindowSavesSettings()
@@ -441,22 +479,35 @@ void TestMainWindow::closingMainWindowSavesSettings()
     TestDir dir;
     {
         MainWindow w;
-        w.show();
-        w.portSettings(false)->Combo1->setEditText(QStringLiteral("38400"));
-        w.close();
+        QVERIFY(ui::activate(&w));
+        QDialog *ps = openByMenu(&w, menu::Settings, menu::PortSettings, QStringLiteral("PortSet"));
+        QVERIFY(ps);
+        QVERIFY(ui::typeAndLeave(ui::find(ps, QStringLiteral("Combo1")), QStringLiteral("38400")));
+        w.close(); // the close box, with the dialog still open
     }
-    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), QByteArray("1\r\n192.168.0.2\r\n38400\r\n10000\r\n"));
+    QCOMPARE(dir.read(SettingsFile), QByteArray("1\r\n192.168.0.2\r\n38400\r\n10000\r\n"));
 }
 
 void TestMainWindow::closingMainWindowEndsTheProgram()
 {
     TestDir dir;
+    PtyPair pty;
+    // Port Settings names the test's own port and nothing else.
+    QVERIFY(dir.write(SettingsFile, pty.linkPath().toLocal8Bit() + "\r\n"));
     auto *w = new MainWindow;
     w->setAttribute(Qt::WA_DeleteOnClose);
-    w->show();
-    w->portSettings(false);     // loaded, hidden
-    w->setupTag(true);          // loaded, shown
-    w->readerConfig(false);     // loaded, hidden
+    QVERIFY(ui::activate(w));
+    // Port Settings loaded, hidden: Connect with no dialog open reads the file.
+    QVERIFY(ui::click(ui::find<QPushButton>(w, QStringLiteral("Command1"))));
+    QCOMPARE(ui::text(ui::find(w, QStringLiteral("Command1"))), QStringLiteral("Disconnect"));
+    QVERIFY(!ui::dialog(w, QStringLiteral("PortSet")));
+    // Configure Setup tag loaded, shown.
+    QVERIFY(openByMenu(w, menu::ReaderSetup, menu::SetupTag, QStringLiteral("readwritesetuptag")));
+    // Configure Reader loaded, hidden: a configuration reply makes it.
+    QVERIFY(ui::type(ui::find(w, QStringLiteral("Text1")), QStringLiteral("30")));
+    QVERIFY(pty.write("0017$$$$SXXXXXC01R4B1\r"));
+    QTRY_VERIFY(ui::dialog(w, QStringLiteral("ReaderConfig")));
+    QVERIFY(!ui::dialog(w, QStringLiteral("ReaderConfig"))->isVisible());
     QTimer::singleShot(0, w, &QWidget::close);
     // A dialog left behind would keep the event loop running: give up after 5 s.
     QTimer giveUp;
@@ -464,7 +515,7 @@ void TestMainWindow::closingMainWindowEndsTheProgram()
     connect(&giveUp, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
     giveUp.start(5000);
     QCOMPARE(QCoreApplication::exec(), 0);
-    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), QByteArray("1\r\n192.168.0.2\r\n9600\r\n10000\r\n"));
+    QCOMPARE(dir.read(SettingsFile), pty.linkPath().toLocal8Bit() + "\r\n192.168.0.2\r\n9600\r\n10000\r\n");
 }
 
 QTEST_MAIN(TestMainWindow)
