@@ -8,16 +8,16 @@
 //                               again past it) over TCP, 64 over a pty
 //   receive_bench --rows N      append N small bursts (default 1000000)
 #include "app/mainwindow.h"
+#include "link/portsettings.h"
+#include "link/readerlink.h"
 #include "link/receivepipeline.h"
 #include "benchsupport.h"
 #include "widgets/receivedgrid.h"
-#include "settings/portsettingsdialog.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLineEdit>
+#include <QPushButton>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <QTcpSocket>
@@ -108,6 +108,36 @@ template <typename F> void spin(F done)
     while (!done())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
+
+// The main window's parts a benchmark drives, found among its children (by
+// their object names, where they have one).
+struct WindowParts {
+    PortSettings *settings;
+    ReaderLink *link;
+    ReceivePipeline *pipeline;
+    ReceivedGrid *grid;
+    QPushButton *connect;
+
+    explicit WindowParts(MainWindow &w)
+        : settings(w.findChild<PortSettings *>())
+        , link(w.findChild<ReaderLink *>())
+        , pipeline(w.findChild<ReceivePipeline *>(QStringLiteral("ReceivePipeline")))
+        , grid(w.findChild<ReceivedGrid *>(QStringLiteral("MSFlexGrid1")))
+        , connect(w.findChild<QPushButton *>(QStringLiteral("Command1")))
+    {
+        if (!settings || !link || !pipeline || !grid || !connect)
+            qFatal("the main window lacks a part the benchmark drives");
+    }
+
+    // The texts Port Settings would hold had they been typed into its dialog,
+    // in force at once; the link loads them first, so Connect keeps them.
+    void select(std::initializer_list<std::pair<PortSettings::Line, QString>> texts) const
+    {
+        settings->load();
+        for (const auto &[line, text] : texts)
+            settings->setText(line, text);
+    }
+};
 
 double rawTcp(qint64 total)
 {
@@ -325,21 +355,19 @@ PipelineRun pipeline(qint64 total, bool overTcp, const QString &dir)
     MainWindow w;
     if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
         w.show();
-    PortSettingsDialog *ps = w.portSettings(false);
-    if (overTcp) {
-        ps->Combo5->setEditText(QStringLiteral("TCP/IP"));
-        ps->IPAddress->setText(QStringLiteral("127.0.0.1"));
-        ps->PortNumber->setText(QString::number(sender->port()));
-    } else {
-        ps->Combo5->setEditText(pty->link);
-        ps->Combo1->setEditText(QStringLiteral("115200"));
-    }
+    const WindowParts parts(w);
+    if (overTcp)
+        parts.select({{PortSettings::PortLine, QStringLiteral("TCP/IP")},
+                      {PortSettings::HostLine, QStringLiteral("127.0.0.1")},
+                      {PortSettings::TcpPortLine, QString::number(sender->port())}});
+    else
+        parts.select({{PortSettings::PortLine, pty->link}, {PortSettings::BaudLine, QStringLiteral("115200")}});
     qint64 got = 0;
     qint64 arrivals = 0;
     qint64 fillNs = 0;
     const qint64 budget = qint64(ReceivedGrid::DefaultByteBudget);
     QElapsedTimer clock;
-    QObject::connect(w.link(), &ReaderLink::received, [&](const QByteArray &bytes) {
+    QObject::connect(parts.link, &ReaderLink::bytesArrived, [&](QByteArrayView bytes) {
         got += bytes.size();
         ++arrivals;
         if (fillNs == 0 && got >= qMin(budget, total)) {
@@ -358,7 +386,7 @@ PipelineRun pipeline(qint64 total, bool overTcp, const QString &dir)
     // from the first byte written, with the port already open.
     if (overTcp)
         clock.start();
-    w.Command1_Click();
+    parts.connect->click();
     std::unique_ptr<FdSender> fdSender;
     if (!overTcp) {
         clock.start();
@@ -375,11 +403,11 @@ PipelineRun pipeline(qint64 total, bool overTcp, const QString &dir)
     settle.start();
     spin([&] { return settle.elapsed() > 400; });
     run.stallMs = stalls.stop();
-    w.MSFlexGrid1->flush();
-    run.rows = w.MSFlexGrid1->rows() - 1;
+    parts.grid->flush();
+    run.rows = parts.grid->rows() - 1;
     run.peakMiB = peakResidentMiB();
     run.arrivals = arrivals;
-    w.Command1_Click();
+    parts.connect->click();
     return run;
 }
 
@@ -460,6 +488,7 @@ int rowsMode(qint64 count)
     QDir::setCurrent(dir.path());
     MainWindow w;
     w.show();
+    const WindowParts parts(w);
     QCoreApplication::processEvents();
     const double before = residentMiB();
     qint64 bytes = 0;
@@ -470,16 +499,16 @@ int rowsMode(qint64 count)
     for (qint64 i = 0; i < count; ++i) {
         const QByteArray burst = "TAG " + QByteArray::number(i) + "\r\n";
         bytes += burst.size();
-        w.pipeline()->arrival(burst);
-        w.pipeline()->endBurstNow(); // the quiet interval has passed
+        parts.pipeline->arrival(burst);
+        parts.pipeline->endBurstNow(); // the quiet interval has passed
         if (i % 2000 == 0)
             QCoreApplication::processEvents();
     }
-    w.MSFlexGrid1->flush();
+    parts.grid->flush();
     QCoreApplication::processEvents();
     const double seconds = clock.nsecsElapsed() / 1e9;
     const double after = residentMiB();
-    print("rows", double(w.MSFlexGrid1->rows() - 1), 0);
+    print("rows", double(parts.grid->rows() - 1), 0);
     print("time_per_row_us", seconds * 1e6 / double(count), 2);
     print("bytes_per_row", double(bytes) / double(count), 1);
     print("memory_per_row_bytes", (after - before) * 1048576.0 / double(count), 1);

@@ -5,11 +5,12 @@
 //   soak [SECONDS]     default 600; 40% paced bursts, then 60% flood
 #include "app/mainwindow.h"
 #include "benchsupport.h"
+#include "link/portsettings.h"
+#include "link/readerlink.h"
+#include "link/receivepipeline.h"
 #include "widgets/receivedgrid.h"
-#include "settings/portsettingsdialog.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -40,9 +41,32 @@ void print(const char *key, double value, int decimals = 1)
     std::fflush(stdout);
 }
 
+// The main window's parts the soak drives and watches, found among its
+// children (by their object names, where they have one).
+struct WindowParts {
+    PortSettings *settings;
+    ReaderLink *link;
+    ReceivePipeline *pipeline;
+    ReceivedGrid *grid;
+    QPushButton *connect;
+    QLineEdit *status;
+
+    explicit WindowParts(MainWindow &w)
+        : settings(w.findChild<PortSettings *>())
+        , link(w.findChild<ReaderLink *>())
+        , pipeline(w.findChild<ReceivePipeline *>(QStringLiteral("ReceivePipeline")))
+        , grid(w.findChild<ReceivedGrid *>(QStringLiteral("MSFlexGrid1")))
+        , connect(w.findChild<QPushButton *>(QStringLiteral("Command1")))
+        , status(w.findChild<QLineEdit *>(QStringLiteral("Connect_Error")))
+    {
+        if (!settings || !link || !pipeline || !grid || !connect || !status)
+            qFatal("the main window lacks a part the soak drives");
+    }
+};
+
 // One phase: a fresh simulator with `args`, the tool connected to it for
 // `seconds`, then disconnected.
-bool phase(MainWindow &w, const QStringList &args, double seconds, const QString &dir, Figures &f)
+bool phase(const WindowParts &parts, const QStringList &args, double seconds, const QString &dir, Figures &f)
 {
     const QString portFile = dir + QStringLiteral("/port");
     QFile::remove(portFile);
@@ -60,19 +84,21 @@ bool phase(MainWindow &w, const QStringList &args, double seconds, const QString
         return false;
     const QString port = QString::fromLatin1(file.readAll());
 
-    PortSettingsDialog *ps = w.portSettings(false);
-    ps->Combo5->setEditText(QStringLiteral("TCP/IP"));
-    ps->IPAddress->setText(QStringLiteral("127.0.0.1"));
-    ps->PortNumber->setText(port);
+    // What typing into Port Settings would hold, in force at once; loaded
+    // first, so Connect keeps them rather than reading settings1.ini.
+    parts.settings->load();
+    parts.settings->setText(PortSettings::PortLine, QStringLiteral("TCP/IP"));
+    parts.settings->setText(PortSettings::HostLine, QStringLiteral("127.0.0.1"));
+    parts.settings->setText(PortSettings::TcpPortLine, port);
     const QString connected = QStringLiteral("Connected to 127.0.0.1 Port ") + port;
     QObject statusWatch;
-    QObject::connect(w.Connect_Error, &QLineEdit::textChanged, &statusWatch, [&](const QString &text) {
+    QObject::connect(parts.status, &QLineEdit::textChanged, &statusWatch, [&](const QString &text) {
         if (!text.isEmpty() && text != connected && !text.startsWith(QLatin1String("Attempting to connect")))
             ++f.errors;
     });
-    QObject::connect(w.link(), &ReaderLink::received, &statusWatch, [&](const QByteArray &bytes) { f.bytes += bytes.size(); });
+    QObject::connect(parts.link, &ReaderLink::bytesArrived, &statusWatch, [&](QByteArrayView bytes) { f.bytes += bytes.size(); });
 
-    w.Command1_Click();
+    parts.connect->click();
     QElapsedTimer clock;
     clock.start();
     QElapsedTimer sample;
@@ -83,7 +109,7 @@ bool phase(MainWindow &w, const QStringList &args, double seconds, const QString
             sample.restart();
             const double rss = residentMiB();
             f.rssMaxMiB = qMax(f.rssMaxMiB, rss);
-            if (f.rssAtBudgetMiB < 0 && w.MSFlexGrid1->droppedRows() > 0)
+            if (f.rssAtBudgetMiB < 0 && parts.grid->droppedRows() > 0)
                 f.rssAtBudgetMiB = rss;
         }
         if (sim.state() != QProcess::Running) {
@@ -91,9 +117,9 @@ bool phase(MainWindow &w, const QStringList &args, double seconds, const QString
             break;
         }
     }
-    if (!w.link()->tcpConnected())
+    if (!parts.link->tcpConnected())
         ++f.errors;
-    w.Command1_Click();
+    parts.connect->click();
     sim.terminate();
     sim.waitForFinished(5000);
     return true;
@@ -109,8 +135,12 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
 
-    MainWindow w;
-    w.show();
+    MainWindow window;
+    window.show();
+    const WindowParts parts(window);
+    // Every burst, the empty ones included, as the window counts them.
+    qint64 bursts = 0;
+    QObject::connect(parts.pipeline, &ReceivePipeline::burstEnded, [&bursts] { ++bursts; });
     QCoreApplication::processEvents();
     Figures f;
     const double rssStart = residentMiB();
@@ -132,19 +162,19 @@ int main(int argc, char *argv[])
     stallTimer.start(10);
 
     // The quickest bursts the quiet rule allows: one line every 260 ms.
-    const bool paced = phase(w, {QStringLiteral("--stream"), QStringLiteral("3.85")}, seconds * 0.4, dir.path(), f);
-    const qint64 pacedBursts = w.burstCount();
-    const bool flood = phase(w, {QStringLiteral("--flood")}, seconds * 0.6, dir.path(), f);
+    const bool paced = phase(parts, {QStringLiteral("--stream"), QStringLiteral("3.85")}, seconds * 0.4, dir.path(), f);
+    const qint64 pacedBursts = bursts;
+    const bool flood = phase(parts, {QStringLiteral("--flood")}, seconds * 0.6, dir.path(), f);
     stallTimer.stop();
     QCoreApplication::processEvents();
-    w.MSFlexGrid1->flush();
+    parts.grid->flush();
 
     print("seconds", seconds, 0);
     print("paced_bursts", double(pacedBursts), 0);
-    print("bursts", double(w.burstCount()), 0);
+    print("bursts", double(bursts), 0);
     print("bytes", double(f.bytes), 0);
-    print("rows", double(w.MSFlexGrid1->rows() - 1), 0);
-    print("rows_dropped", double(w.MSFlexGrid1->droppedRows()), 0);
+    print("rows", double(parts.grid->rows() - 1), 0);
+    print("rows_dropped", double(parts.grid->droppedRows()), 0);
     print("rss_start_MiB", rssStart);
     print("rss_at_budget_MiB", f.rssAtBudgetMiB);
     print("rss_max_MiB", f.rssMaxMiB);

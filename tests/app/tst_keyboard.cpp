@@ -1,90 +1,107 @@
 // What the technician types is what the tool keeps and sends, under real key
 // presses: every editable list, arrow keys after each way the program sets a
 // text, Escape, Enter, Tab and the menus; and what arrives stays readable.
-#include "app/mainwindow.h"
-#include "config/readerconfigdialog.h"
-#include "widgets/receivedgrid.h"
+#include "platform/serialport.h"
+#include "widgets/counterbox.h"
 #include "support/harness.h"
-#include "support/testdir.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QGroupBox>
+#include <QComboBox>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QWheelEvent>
 
 #include <cmath>
+#include <memory>
 
 using namespace zanto;
 
 namespace {
 
-// A shown main window with the two dialogs that hold lists open, each ready to
-// take keys. No link is open unless a test opens one.
-struct Tool {
-    TestDir dir;
-    MainWindow w;
-    PortSettingsDialog *ps = nullptr;
-    ReaderConfigDialog *rc = nullptr;
+// A shown main window with the two dialogs that hold lists open, each opened
+// from its menu and ready to take keys. Files the test needs are in the
+// folder before Configure Reader lists it. No link is open unless a test
+// opens one.
+struct Windows : Tool {
+    QPointer<QDialog> ps;
+    QPointer<QDialog> rc;
+    bool ready = false;
 
-    Tool()
+    explicit Windows(const QList<std::pair<QString, QByteArray>> &files = {})
     {
-        w.show();
-        ps = w.portSettings(true);
-        rc = w.readerConfig(true);
+        bool written = true;
+        for (const auto &[name, content] : files)
+            written = dir.write(name, content) && written;
+        ps = portSettings();
+        rc = readerConfig();
+        ready = written && ps && rc;
     }
 
-    EditableList *list(const QString &name) const
+    // A control of Configure Reader, Port Settings or the main window, looked
+    // for in that order.
+    template <typename T = QWidget> T *field(const QString &name) const
     {
-        for (QWidget *window : QList<QWidget *>{static_cast<QWidget *>(rc), ps, const_cast<MainWindow *>(&w)}) {
-            if (auto *found = window->findChild<EditableList *>(name))
+        for (const QObject *window : {static_cast<const QObject *>(rc.data()), static_cast<const QObject *>(ps.data()),
+                                      static_cast<const QObject *>(&w)}) {
+            if (T *found = window ? ui::find<T>(window, name) : nullptr)
                 return found;
         }
-        qFatal("no list %s", qPrintable(name));
+        return nullptr;
     }
-
-    // The user clicks into the window's field: the window is active and the
-    // field has the focus.
-    bool focus(QWidget *field) const
-    {
-        QWidget *window = field->window();
-        if (QApplication::activeWindow() != window) {
-            // What a click on the window does; the offscreen platform does
-            // not always follow activateWindow() at once.
-            window->activateWindow();
-            QApplication::setActiveWindow(window);
-            if (!QTest::qWaitForWindowActive(window))
-                return false;
-        }
-        field->setFocus(Qt::MouseFocusReason);
-        return field->hasFocus();
-    }
-
-    // Typed over the field's whole text.
-    bool type(QWidget *field, const QString &text) const
-    {
-        if (!focus(field))
-            return false;
-        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(field, text);
-        return true;
-    }
+    QComboBox *list(const QString &name) const { return field<QComboBox>(name); }
+    QString source() const { return ui::text(ui::find(rc, QStringLiteral("TextSource"))); }
 
     // Shown (1) or hidden (0) by the dialog's mode rule: TermChar, HeadChar,
     // StringLength, Heartbeat, HandShake, TagsToRead.
     QString visibility() const
     {
         QString out;
-        for (QWidget *f : QList<QWidget *>{rc->TermChar, rc->HeadChar, rc->StringLength, rc->Heartbeat, rc->HandShake,
-                                           rc->TagsToRead})
-            out += f->isVisibleTo(rc) ? '1' : '0';
+        for (const char *name : {"TermChar", "HeadChar", "StringLength", "Heartbeat", "HandShake", "TagsToRead"}) {
+            const QWidget *f = ui::find(rc, QLatin1String(name));
+            out += f && f->isVisibleTo(rc) ? '1' : '0';
+        }
         return out;
     }
+
+    // Picks the mode from its list with the arrow keys, as the rule wants a
+    // pick: typed, then one step away and back (back and away at the end).
+    bool pickMode(const QString &mode) const
+    {
+        QComboBox *modes = list(QStringLiteral("Mode"));
+        if (!ui::type(modes, mode))
+            return false;
+        QTest::keyClick(modes, Qt::Key_Down);
+        if (modes->currentText() != mode) {
+            QTest::keyClick(modes, Qt::Key_Up);
+        } else {
+            QTest::keyClick(modes, Qt::Key_Up);
+            QTest::keyClick(modes, Qt::Key_Down);
+        }
+        return modes->currentText() == mode;
+    }
+
+    // Clicks the file in Configure Reader's list, then "Load from File".
+    bool loadFile(const QString &name) const
+    {
+        auto *files = ui::find<QListWidget>(rc, QStringLiteral("File1"));
+        const QList<QListWidgetItem *> items = files ? files->findItems(name, Qt::MatchExactly) : QList<QListWidgetItem *>();
+        if (items.isEmpty() || !ui::activate(files))
+            return false;
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, files->visualItemRect(items.first()).center());
+        return items.first()->isSelected() && ui::click(ui::find(rc, QStringLiteral("LoadFile")));
+    }
 };
+
+// A reader on the TCP side whose bursts end after a short quiet spell.
+bool connectQuick(Tool &tool, LoopbackReader &reader)
+{
+    return tool.setQuietInterval(30) && connectTcp(tool, reader);
+}
 
 } // namespace
 
@@ -145,15 +162,17 @@ void TestKeyboard::typedTextStays()
     QFETCH(QString, list);
     QFETCH(QString, typed);
     QFETCH(int, key);
-    Tool tool;
-    EditableList *field = tool.list(list);
+    Windows tool;
+    QVERIFY(tool.ready);
+    QComboBox *field = tool.list(list);
+    QVERIFY(field);
     if (!field->isVisibleTo(field->window())) {
         // A field the Standard mode hides: the mode that shows it first.
-        tool.rc->setFieldText(ConfigField::Mode, QString::fromLatin1(list == "Heartbeat" ? "Universal" : "Track"));
-        tool.rc->Mode_Click();
+        QVERIFY(tool.pickMode(QLatin1String(list == "Heartbeat" ? "Universal" : "Track")));
+        QVERIFY(field->isVisibleTo(field->window()));
     }
     const QString rule = tool.visibility();
-    QVERIFY(tool.type(field, typed));
+    QVERIFY(ui::type(field, typed));
     QTest::keyClick(field, Qt::Key(key));
     QCOMPARE(field->currentText(), typed);
     // Focus moves on to the next field, and on again.
@@ -197,23 +216,24 @@ void TestKeyboard::arrowsStepFromTheShownEntry()
     QFETCH(int, key);
     QFETCH(QString, expected);
     QFETCH(QString, rule);
-    Tool tool;
-    EditableList *field = tool.list(list);
+    Windows tool({{QStringLiteral("cfg.zq"), "UNI\r\nUniversal\r\n4800\r\n2-wire\r\n07\r\n1B\r\n02\r\nV4\r\n30\r\n"
+                                             "Heartbeat\r\n5\r\n60%\r\n"}});
+    QVERIFY(tool.ready);
+    QComboBox *field = tool.list(list);
+    QVERIFY(field);
+    LoopbackReader reader;
     if (setBy == "reply") {
         // Track, reader TRK01, read range RB (20%), 19200 baud 2-wire.
-        tool.w.DecodeConfigReply("0031$$$$STRK01C42RBB7LV3T1BH02X30M7\r");
-        QCOMPARE(tool.rc->Mode->currentText(), QStringLiteral("Track"));
+        QVERIFY(connectQuick(tool, reader));
+        QVERIFY(reader.send("0031$$$$STRK01C42RBB7LV3T1BH02X30M7\r"));
+        QTRY_COMPARE(tool.list("Mode")->currentText(), QStringLiteral("Track"));
     } else if (setBy == "file") {
-        QVERIFY(tool.dir.write("cfg.zq", "UNI\r\nUniversal\r\n4800\r\n2-wire\r\n07\r\n1B\r\n02\r\nV4\r\n30\r\n"
-                                         "Heartbeat\r\n5\r\n60%\r\n"));
-        tool.rc->refreshFileList();
-        tool.rc->File1->setCurrentRow(0);
-        tool.rc->LoadFile->click();
-        QCOMPARE(tool.rc->Frequency->currentText(), QStringLiteral("07"));
+        QVERIFY(tool.loadFile(QStringLiteral("cfg.zq")));
+        QCOMPARE(tool.list("Frequency")->currentText(), QStringLiteral("07"));
     } else if (setBy.startsWith("typed:")) {
-        QVERIFY(tool.type(field, setBy.mid(6)));
+        QVERIFY(ui::type(field, setBy.mid(6)));
     }
-    QVERIFY(tool.focus(field));
+    QVERIFY(ui::focus(field));
     const QString before = tool.visibility();
     QTest::keyClick(field, Qt::Key(key));
     QCOMPARE(field->currentText(), expected);
@@ -224,29 +244,43 @@ void TestKeyboard::arrowsStepFromTheShownEntry()
 // the focus.
 void TestKeyboard::popupAndWheel()
 {
-    Tool tool;
-    tool.w.DecodeConfigReply("0031$$$$STRK01C42RBB7LV3T1BH02X30M7\r");
-    EditableList *range = tool.rc->ReadRange;
-    range->showPopup();
+    Windows tool;
+    QVERIFY(tool.ready);
+    LoopbackReader reader;
+    QVERIFY(connectQuick(tool, reader));
+    QVERIFY(reader.send("0031$$$$STRK01C42RBB7LV3T1BH02X30M7\r"));
+    QComboBox *range = tool.list("ReadRange");
+    QTRY_COMPARE(range->currentText(), QStringLiteral("20%"));
+    // Alt+Down opens the list, Escape closes it.
+    const auto openPopup = [&] {
+        QTest::keyClick(range, Qt::Key_Down, Qt::AltModifier);
+        return QTest::qWaitFor([&] { return range->view()->isVisible(); });
+    };
+    const auto closePopup = [&] {
+        QTest::keyClick(range->view(), Qt::Key_Escape);
+        return QTest::qWaitFor([&] { return !range->view()->isVisible(); });
+    };
+    QVERIFY(ui::focus(range));
+    QVERIFY(openPopup());
     QCOMPARE(range->view()->currentIndex().row(), 12); // "20%"
-    range->hidePopup();
-    QVERIFY(tool.type(range, "95%"));
-    range->showPopup();
+    QVERIFY(closePopup());
+    QVERIFY(ui::type(range, "95%"));
+    QVERIFY(openPopup());
     QVERIFY(!range->view()->currentIndex().isValid());
-    range->hidePopup();
+    QVERIFY(closePopup());
     QCOMPARE(range->currentText(), QStringLiteral("95%"));
 
-    EditableList *code = tool.w.CmboInterval;
+    QComboBox *code = tool.list("CmboInterval");
     auto wheelDown = [](QWidget *target) {
         QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(target, &event);
     };
-    QVERIFY(tool.focus(tool.w.Text6));
+    QVERIFY(ui::focus(tool.control("Text6")));
     wheelDown(code);
     QCOMPARE(code->currentText(), QStringLiteral("R4"));
     QVERIFY(!code->hasFocus());
-    QVERIFY(tool.focus(code));
+    QVERIFY(ui::focus(code));
     wheelDown(code);
     QCOMPARE(code->currentText(), QStringLiteral("R8"));
 }
@@ -268,32 +302,31 @@ void TestKeyboard::typedTextsReachTheReader()
 {
     QFETCH(QStringList, steps);
     QFETCH(QByteArray, sent);
-    Tool tool;
+    Windows tool;
+    QVERIFY(tool.ready);
     LoopbackReader reader;
     if (!steps.contains("connect")) {
-        QVERIFY(connectTcp(tool.w, reader));
-        QTRY_COMPARE(tool.w.Connect_Error->text(), "Connected to 127.0.0.1 Port " + reader.portText());
+        QVERIFY(connectTcp(tool, reader));
+        QTRY_COMPARE(tool.status(), "Connected to 127.0.0.1 Port " + reader.portText());
     }
     QTest::qWait(50);
     reader.clearReceived();
     for (const QString &step : steps) {
         if (step == "send") {
-            tool.rc->SendConfig->click();
+            QVERIFY(ui::click(tool.field("SendConfig")));
         } else if (step == "write") {
-            tool.w.Command17->click();
+            QVERIFY(ui::click(tool.button("Command17")));
         } else if (step == "connect") {
-            tool.w.Command1->click();
-            QCOMPARE(tool.w.Connect_Error->text().toLatin1(), sent);
+            QVERIFY(ui::click(tool.button("Command1")));
+            QCOMPARE(tool.status().toLatin1(), sent);
             return;
         } else if (step.contains(':')) {
-            QWidget *field = tool.rc->findChild<QWidget *>(step.section(':', 0, 0));
-            QVERIFY(tool.focus(field));
+            QWidget *field = tool.field(step.section(':', 0, 0));
+            QVERIFY(ui::focus(field));
             QTest::keyClick(field, Qt::Key_Down);
         } else {
-            QWidget *field = tool.rc->findChild<QWidget *>(step.section('=', 0, 0));
-            if (!field)
-                field = tool.list(step.section('=', 0, 0));
-            QVERIFY(tool.type(field, step.section('=', 1)));
+            QWidget *field = tool.field(step.section('=', 0, 0));
+            QVERIFY(ui::type(field, step.section('=', 1)));
             QTest::keyClick(field, Qt::Key_Tab);
         }
     }
@@ -324,25 +357,20 @@ void TestKeyboard::pastesKeepTheFirstLine()
     QFETCH(QString, field);
     QFETCH(QString, pasted);
     QFETCH(QString, expected);
-    Tool tool;
-    if (field == "HeadChar") {
-        tool.rc->setFieldText(ConfigField::Mode, QStringLiteral("Track"));
-        tool.rc->Mode_Click();
-    }
-    QWidget *target = nullptr;
-    for (QWidget *window : QList<QWidget *>{tool.rc, tool.ps, &tool.w}) {
-        if (!target)
-            target = window->findChild<QWidget *>(field);
-    }
-    QVERIFY(target && tool.focus(target));
+    Windows tool;
+    QVERIFY(tool.ready);
+    if (field == "HeadChar")
+        QVERIFY(tool.pickMode(QStringLiteral("Track")));
+    QWidget *target = tool.field(field);
+    QVERIFY(target && ui::focus(target));
     QApplication::clipboard()->setText(pasted);
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
-    const auto *list = qobject_cast<QComboBox *>(target);
-    QCOMPARE(list ? list->currentText() : static_cast<QLineEdit *>(target)->text(), expected);
+    QCOMPARE(ui::text(target), expected);
     if (target->window() == tool.ps) {
-        tool.ps->close();
-        QTRY_VERIFY(!tool.w.existingPortSettings());
+        // Escape closes Port Settings, which saves settings1.ini.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!ui::dialog(&tool.w, QStringLiteral("PortSet")));
         QCOMPARE(tool.dir.read("settings1.ini").count("\r\n"), 4);
         QCOMPARE(tool.dir.read("settings1.ini").count('\n'), 4);
     }
@@ -350,60 +378,66 @@ void TestKeyboard::pastesKeepTheFirstLine()
 
 void TestKeyboard::escapeKeepsConfigureReaderOpen()
 {
-    Tool tool;
-    QVERIFY(tool.type(tool.rc->ReaderName, "QQ"));
-    QTest::keyClick(tool.rc->ReaderName, Qt::Key_Escape);
-    QVERIFY(tool.type(tool.rc->Frequency, "12"));
-    QTest::keyClick(tool.rc->Frequency, Qt::Key_Escape);
+    Windows tool;
+    QVERIFY(tool.ready);
+    QWidget *name = tool.field("ReaderName");
+    QComboBox *frequency = tool.list("Frequency");
+    QVERIFY(ui::type(name, "QQ"));
+    QTest::keyClick(name, Qt::Key_Escape);
+    QVERIFY(ui::type(frequency, "12"));
+    QTest::keyClick(frequency, Qt::Key_Escape);
     QTest::qWait(20);
-    QVERIFY(tool.w.existingReaderConfig() && tool.rc->isVisible());
-    QCOMPARE(tool.rc->ReaderName->text(), QStringLiteral("QQ"));
-    QCOMPARE(tool.rc->Frequency->currentText(), QStringLiteral("12"));
+    QVERIFY(ui::dialog(&tool.w, QStringLiteral("ReaderConfig")) && tool.rc->isVisible());
+    QCOMPARE(ui::text(name), QStringLiteral("QQ"));
+    QCOMPARE(frequency->currentText(), QStringLiteral("12"));
 }
 
 // Enter presses a focused button, Tab leaves the grid, Alt and a letter open
 // a menu.
 void TestKeyboard::keyboardReachesEverything()
 {
-    Tool tool;
+    Windows tool;
+    QVERIFY(tool.ready);
     LoopbackReader reader;
-    QVERIFY(connectTcp(tool.w, reader));
+    QVERIFY(connectTcp(tool, reader));
     QTest::qWait(50);
     reader.clearReceived();
-    QVERIFY(tool.focus(tool.w.Command3));
-    QTest::keyClick(tool.w.Command3, Qt::Key_Return);
+    QPushButton *input1 = tool.button("Command3");
+    QVERIFY(ui::focus(input1));
+    QTest::keyClick(input1, Qt::Key_Return);
     QVERIFY(reader.waitForBytes(2));
     QCOMPARE(reader.received(), QByteArray("G\r"));
 
-    QVERIFY(tool.focus(tool.w.MSFlexGrid1));
-    QTest::keyClick(tool.w.MSFlexGrid1, Qt::Key_Tab);
-    QVERIFY(!tool.w.MSFlexGrid1->hasFocus());
+    QWidget *grid = tool.control("MSFlexGrid1");
+    QVERIFY(ui::focus(grid));
+    QTest::keyClick(grid, Qt::Key_Tab);
+    QVERIFY(!grid->hasFocus());
 
+    auto *readerSetup = tool.control<QMenu>("mnuReaderConfig");
+    QVERIFY(readerSetup);
     QTest::keyClick(&tool.w, Qt::Key_R, Qt::AltModifier);
-    QTRY_VERIFY(tool.w.mnuReaderConfig->isVisible());
-    QTest::keyClick(tool.w.mnuReaderConfig, Qt::Key_Escape);
+    QTRY_VERIFY(readerSetup->isVisible());
+    QTest::keyClick(readerSetup, Qt::Key_Escape);
 }
 
 // Configure Reader says where its texts come from.
 void TestKeyboard::textSourceLine()
 {
-    Tool tool;
-    const auto source = [&] { return tool.rc->sourceText(); };
+    Windows tool({{QStringLiteral("cfg.zq"), "ABCDE\r\nEnhanced\r\n"}});
+    QVERIFY(tool.ready);
+    const auto source = [&] { return tool.source(); };
     QVERIFY2(source().contains("starting texts (not read from the reader)") && source().contains("not sent"),
              qPrintable(source()));
     LoopbackReader reader;
-    QVERIFY(connectTcp(tool.w, reader));
-    tool.rc->ReadConfig->click();
+    QVERIFY(connectQuick(tool, reader));
+    QVERIFY(ui::click(tool.field("ReadConfig")));
     QVERIFY2(source().contains("no reply to the read request yet"), qPrintable(source()));
-    tool.w.DecodeConfigReply("0017$$$$SABCDEC03RBBE\r");
-    QVERIFY2(QRegularExpression("^Texts: the reader's reply of \\d\\d:\\d\\d:\\d\\d$").match(source()).hasMatch(),
-             qPrintable(source()));
-    QVERIFY(tool.type(tool.rc->ReaderName, "R7"));
+    QVERIFY(reader.send("0017$$$$SABCDEC03RBBE\r"));
+    const QRegularExpression replied("^Texts: the reader's reply of \\d\\d:\\d\\d:\\d\\d$");
+    QTRY_VERIFY2(replied.match(source()).hasMatch(), qPrintable(source()));
+    QVERIFY(ui::type(tool.field("ReaderName"), "R7"));
     QVERIFY2(source().endsWith(", edited"), qPrintable(source()));
-    QVERIFY(tool.dir.write("cfg.zq", "ABCDE\r\nEnhanced\r\n"));
-    tool.rc->refreshFileList();
-    tool.rc->File1->setCurrentRow(0);
-    tool.rc->LoadFile->click();
+    QVERIFY(tool.loadFile(QStringLiteral("cfg.zq")));
     QCOMPARE(source(), QStringLiteral("Texts: file cfg.zq"));
 }
 
@@ -416,105 +450,161 @@ void TestKeyboard::countersShowEveryDigit_data()
     QTest::newRow("seven") << qint64(1234567);
 }
 
+// The counters show the bursts received and the bytes of the last one. A
+// reader makes them show the count where a test can wait for it; a count
+// beyond that (more bytes than a burst holds, more bursts than a test has
+// time for) shows in a counter of the same kind and size standing in.
 void TestKeyboard::countersShowEveryDigit()
 {
     QFETCH(qint64, count);
+    // A burst holds at most this many bytes; a stream without pauses is cut
+    // into bursts that full.
+    constexpr qint64 FullBurst = 32767;
+    // As many full bursts as a test streams in (about 65 MiB).
+    constexpr qint64 MostBursts = 2000;
     Tool tool;
-    for (CounterBox *box : {tool.w.Receive_Count, tool.w.Text7}) {
-        box->showNumber(count);
-        QCOMPARE(box->text(), QString::number(count));
-        // With the caret at the end the first digit is still in view: every
-        // digit fits.
-        box->setCursorPosition(int(box->text().size()));
-        QCOMPARE(box->cursorPositionAt(QPoint(6, box->height() / 2)), 0);
-        QVERIFY(box->font().pointSize() <= 24);
+    auto *bursts = tool.control<CounterBox>("Receive_Count");
+    auto *bytes = tool.control<CounterBox>("Text7");
+    QVERIFY(bursts && bytes);
+    const bool burstsReached = count <= MostBursts;
+    const bool bytesReached = count <= FullBurst;
+    LoopbackReader reader;
+    if (bytesReached) {
+        QVERIFY(connectQuick(tool, reader));
+        // count - 1 full bursts, then one of count bytes after a pause: both
+        // counters show count.
+        if (burstsReached && count > 1) {
+            QVERIFY(reader.send(QByteArray((count - 1) * FullBurst, 'A')));
+            QTRY_COMPARE_WITH_TIMEOUT(bursts->text(), QString::number(count - 1), 20000);
+        }
+        QVERIFY(reader.send(QByteArray(count, 'B')));
+        QTRY_COMPARE(bytes->text(), QString::number(count));
+        if (burstsReached)
+            QCOMPARE(bursts->text(), QString::number(count));
+    }
+    for (const auto &[box, reached] : {std::pair{bursts, burstsReached}, std::pair{bytes, bytesReached}}) {
+        CounterBox *showing = box;
+        std::unique_ptr<CounterBox> standIn;
+        if (!reached) {
+            standIn = std::make_unique<CounterBox>(24);
+            standIn->resize(box->size());
+            standIn->show();
+            QVERIFY(QTest::qWaitForWindowExposed(standIn.get()));
+            standIn->showNumber(count);
+            showing = standIn.get();
+        }
+        QCOMPARE(showing->text(), QString::number(count));
+        // The counter keeps its caret at the start: the first digit is in
+        // view, and so is the last (the text ends before the right edge).
+        QCOMPARE(showing->cursorPositionAt(QPoint(6, showing->height() / 2)), 0);
+        QCOMPARE(showing->cursorPositionAt(QPoint(showing->width() - 1, showing->height() / 2)),
+                 int(showing->text().size()));
+        QVERIFY(showing->font().pointSize() <= 24);
         if (count < 10)
-            QCOMPARE(box->font().pointSize(), 24);
+            QCOMPARE(showing->font().pointSize(), 24);
         // Readable: the digits' colour against the box's at least 4.5 : 1.
-        const QPalette::ColorGroup group = box->isEnabled() ? QPalette::Active : QPalette::Disabled;
+        const QPalette::ColorGroup group = showing->isEnabled() ? QPalette::Active : QPalette::Disabled;
         const auto luminance = [](QColor c) {
             const auto channel = [](float v) { return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); };
             return 0.2126f * channel(c.redF()) + 0.7152f * channel(c.greenF()) + 0.0722f * channel(c.blueF());
         };
-        const float text = luminance(box->palette().color(group, QPalette::Text));
-        const float base = luminance(box->palette().color(group, QPalette::Base));
+        const float text = luminance(showing->palette().color(group, QPalette::Text));
+        const float base = luminance(showing->palette().color(group, QPalette::Base));
         QVERIFY((qMax(text, base) + 0.05f) / (qMin(text, base) + 0.05f) >= 4.5f);
         QCOMPARE(box->focusPolicy(), Qt::NoFocus);
         QVERIFY(box->isReadOnly());
         QVERIFY(!box->toolTip().isEmpty());
     }
-    QCOMPARE(tool.w.Receive_Count->toolTip(), QStringLiteral("bursts received"));
-    QCOMPARE(tool.w.Text7->toolTip(), QStringLiteral("bytes in the last burst"));
+    QCOMPARE(bursts->toolTip(), QStringLiteral("bursts received"));
+    QCOMPARE(bytes->toolTip(), QStringLiteral("bytes in the last burst"));
 }
 
 // A status text cut by the line shows whole as a tooltip; a port that will
 // not open keeps its exact text and tells the system's reason.
 void TestKeyboard::statusLineTellsItAll()
 {
-    Tool tool;
+    Windows tool;
+    QVERIFY(tool.ready);
+    QWidget *statusLine = tool.control("Connect_Error");
+    QPushButton *connect = tool.button("Command1");
     const QString missing = "/dev/zanto-test-" + QString(40, 'x');
-    selectSerial(tool.w, missing);
-    tool.w.Command1->click();
-    QCOMPARE(tool.w.Connect_Error->text(), "Comm " + missing + " not available");
-    QVERIFY2(tool.w.Connect_Error->toolTip().contains(tool.w.Connect_Error->text())
-                 && tool.w.Connect_Error->toolTip().contains("No such file"),
-             qPrintable(tool.w.Connect_Error->toolTip()));
+    QVERIFY(selectSerial(tool, missing));
+    QVERIFY(ui::click(connect));
+    QCOMPARE(tool.status(), "Comm " + missing + " not available");
+    QVERIFY2(statusLine->toolTip().contains(tool.status()) && statusLine->toolTip().contains("No such file"),
+             qPrintable(statusLine->toolTip()));
 
     // A port held by another program: busy, said in the tooltip only.
     PtyPair pty;
     SerialPort other;
     QVERIFY(other.open(pty.linkPath(), 9600));
-    selectSerial(tool.w, pty.linkPath());
-    tool.w.Command1->click();
-    QCOMPARE(tool.w.Connect_Error->text(), "Comm " + pty.linkPath() + " not available");
-    QVERIFY(!tool.w.Connect_Error->toolTip().isEmpty());
+    QVERIFY(selectSerial(tool, pty.linkPath()));
+    QVERIFY(ui::click(connect));
+    QCOMPARE(tool.status(), "Comm " + pty.linkPath() + " not available");
+    QVERIFY(!statusLine->toolTip().isEmpty());
 
     LoopbackReader reader;
-    QVERIFY(connectTcp(tool.w, reader));
-    QTRY_COMPARE(tool.w.Connect_Error->text(), "Connected to 127.0.0.1 Port " + reader.portText());
-    QCOMPARE(tool.w.Connect_Error->toolTip(), QString());
+    QVERIFY(connectTcp(tool, reader));
+    QTRY_COMPARE(tool.status(), "Connected to 127.0.0.1 Port " + reader.portText());
+    QCOMPARE(statusLine->toolTip(), QString());
 }
 
 // Switching Port between connects and opening a port that fails leaves the
 // open one working; one that opens replaces it.
 void TestKeyboard::failedSerialOpenKeepsTheOpenPort()
 {
-    Tool tool;
+    Windows tool;
+    QVERIFY(tool.ready);
+    QPushButton *connect = tool.button("Command1");
     PtyPair first, second;
-    QVERIFY(connectSerial(tool.w, first));
-    selectTcp(tool.w, "1");
-    tool.w.Command1->click(); // Disconnect of the TCP side: the port stays open
-    selectSerial(tool.w, "/dev/zanto-test-none");
-    tool.w.Command1->click();
-    QCOMPARE(tool.w.Connect_Error->text(), QStringLiteral("Comm /dev/zanto-test-none not available"));
-    QVERIFY(tool.w.link()->serialOpen());
-    tool.w.Command3->click();
+    QVERIFY(connectSerial(tool, first));
+    QVERIFY(selectTcp(tool, "1"));
+    QVERIFY(ui::click(connect)); // Disconnect of the TCP side: the port stays open
+    QVERIFY(selectSerial(tool, "/dev/zanto-test-none"));
+    QVERIFY(ui::click(connect));
+    QCOMPARE(tool.status(), QStringLiteral("Comm /dev/zanto-test-none not available"));
+    QVERIFY(tool.link()->serialOpen());
+    QVERIFY(ui::click(tool.button("Command3")));
     QCOMPARE(first.readAtLeast(2), QByteArray("G\r"));
-    QVERIFY(connectSerial(tool.w, second));
-    tool.w.Command4->click();
+    QVERIFY(connectSerial(tool, second));
+    QVERIFY(ui::click(tool.button("Command4")));
     QCOMPARE(second.readAtLeast(2), QByteArray("N\r"));
     QCOMPARE(first.readAvailable(), QByteArray());
 }
 
 void TestKeyboard::accessibleNames()
 {
-    Tool tool;
+    Windows tool;
+    QVERIFY(tool.ready);
     const auto name = [](QWidget *w) {
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
         return a ? a->text(QAccessible::Name) : QString();
     };
-    const QStringList captions{"ReaderName", "Mode", "Baud Rate", "RS485 Port Mode", "Frequency", "Term Char(HEX)",
-                               "Head Char(HEX)", "Fixed String Length", "Handshake(HEX)", "Heartbeat",
-                               "Tags to read for LON", "Read Range"};
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        QWidget *field = tool.rc->fieldControl(ConfigField(k));
-        QCOMPARE(name(field->parentWidget()), captions[k]);
+    const QList<QPair<const char *, const char *>> captions{
+        {"ReaderName", "ReaderName"},
+        {"Mode", "Mode"},
+        {"BaudRate", "Baud Rate"},
+        {"RS485Mode", "RS485 Port Mode"},
+        {"Frequency", "Frequency"},
+        {"TermChar", "Term Char(HEX)"},
+        {"HeadChar", "Head Char(HEX)"},
+        {"StringLength", "Fixed String Length"},
+        {"HandShake", "Handshake(HEX)"},
+        {"Heartbeat", "Heartbeat"},
+        {"TagsToRead", "Tags to read for LON"},
+        {"ReadRange", "Read Range"},
+    };
+    for (const auto &[fieldName, caption] : captions) {
+        QWidget *field = ui::find(tool.rc, QLatin1String(fieldName));
+        QVERIFY2(field, fieldName);
+        QCOMPARE(name(field->parentWidget()), QLatin1String(caption));
         // On Linux a list's accessible name is its text; the caption goes
         // with the field as its name.
-        QCOMPARE(field->accessibleName(), captions[k]);
+        QCOMPARE(field->accessibleName(), QLatin1String(caption));
     }
-    QCOMPARE(name(tool.w.ButH), QStringLiteral("H"));
-    QVERIFY(tool.w.ButH->toolTip().contains("H"));
+    QWidget *h = tool.control("ButH");
+    QCOMPARE(name(h), QStringLiteral("H"));
+    QVERIFY(h->toolTip().contains("H"));
 }
 
 QTEST_MAIN(TestKeyboard)

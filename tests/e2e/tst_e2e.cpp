@@ -1,15 +1,9 @@
 // A technician's session from end to end: the tool against the reader
 // simulator, over TCP and over a serial line.
-#include "app/mainwindow.h"
-#include "commands/setuptagdialog.h"
-#include "config/readerconfigdialog.h"
-#include "ethernet/ethernetsettingsdialog.h"
 #include "widgets/receivedgrid.h"
 #include "support/harness.h"
 #include "support/simprocess.h"
-#include "support/testdir.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QRadioButton>
@@ -21,18 +15,20 @@ namespace {
 
 enum class Transport { Tcp, Serial };
 
+// The fields of Configure Reader, in the order they are compared.
+const QStringList ConfigFieldNames{"ReaderName", "Mode",     "BaudRate",  "RS485Mode", "Frequency",  "TermChar",
+                                   "HeadChar",   "StringLength", "HandShake", "Heartbeat", "TagsToRead", "ReadRange"};
+
 struct Session {
-    TestDir dir;
+    Tool tool;
     QString link; // set while the simulator's arguments are made, so before it
     SimulatorProcess sim;
-    MainWindow w;
     Transport transport;
 
     Session(Transport t, const QStringList &extra = {})
         : sim(QStringLiteral(ZANTO_SIM_PATH), arguments(t, extra))
         , transport(t)
     {
-        w.Text1->setText(QStringLiteral("80"));
     }
 
     QStringList arguments(Transport t, const QStringList &extra)
@@ -41,36 +37,88 @@ struct Session {
         if (t == Transport::Tcp)
             args << QStringLiteral("--tcp") << QStringLiteral("0");
         else
-            args << QStringLiteral("--pty") << QStringLiteral("--link") << (link = dir.filePath(QStringLiteral("reader-link")));
+            args << QStringLiteral("--pty") << QStringLiteral("--link") << (link = tool.dir.filePath(QStringLiteral("reader-link")));
         return args + extra;
     }
 
-    bool connect()
+    // Starts the simulator, types the quiet interval and Port Settings, and
+    // presses Connect.
+    bool connect(int quietMs = 80)
     {
-        if (!sim.start())
+        if (!sim.start() || !tool.setQuietInterval(quietMs))
             return false;
         if (transport == Transport::Tcp) {
-            selectTcp(w, QString::number(sim.port()));
-            w.Command1_Click();
-            for (int i = 0; i < 300 && !w.link()->tcpConnected(); ++i)
+            if (!selectTcp(tool, QString::number(sim.port())) || !ui::click(tool.button(QStringLiteral("Command1"))))
+                return false;
+            for (int i = 0; i < 300 && !tool.link()->tcpConnected(); ++i)
                 QTest::qWait(10);
-            return w.link()->tcpConnected();
+            return tool.link()->tcpConnected();
         }
-        selectSerial(w, link, QStringLiteral("115200"));
-        w.Command1_Click();
-        return w.link()->serialOpen();
+        return selectSerial(tool, link, QStringLiteral("115200")) && ui::click(tool.button(QStringLiteral("Command1")))
+            && tool.link()->serialOpen();
     }
 
+    ReceivedGrid *grid() const { return tool.control<ReceivedGrid>(QStringLiteral("MSFlexGrid1")); }
+    // The bytes of the grid's row (0 the first received), as it shows them.
+    QByteArray row(int r) const
+    {
+        const ReceivedStore &store = grid()->receivedModel()->store();
+        return r < store.rowCount() ? store.row(r).bytes() : QByteArray("<no row>");
+    }
     // The bytes of the newest row, once `rows` rows are there.
     QByteArray rowWhen(int rows)
     {
-        for (int i = 0; i < 500 && w.MSFlexGrid1->rows() - 1 < rows; ++i)
+        for (int i = 0; i < 500 && grid()->rows() - 1 < rows; ++i)
             QTest::qWait(10);
-        const ReceivedStore &store = w.MSFlexGrid1->receivedModel()->store();
-        return store.rowCount() >= rows ? store.row(rows - 1).bytes() : QByteArray("<no row>");
+        return grid()->receivedModel()->store().rowCount() >= rows ? row(rows - 1) : QByteArray("<no row>");
     }
-    int rows() const { return w.MSFlexGrid1->rows() - 1; }
+    int rows() const { return grid()->rows() - 1; }
+
+    bool checked(const char *option) const { return tool.control<QRadioButton>(QLatin1String(option))->isChecked(); }
+    bool click(const char *name) { return ui::click(tool.control(QLatin1String(name))); }
 };
+
+QComboBox *list(QDialog *dialog, const QString &name)
+{
+    return ui::find<QComboBox>(dialog, name);
+}
+
+// What Configure Reader's twelve fields show.
+QStringList fieldTexts(QDialog *config)
+{
+    QStringList texts;
+    for (const QString &name : ConfigFieldNames)
+        texts << ui::text(ui::find(config, name));
+    return texts;
+}
+
+// The mode picked from its list with the arrow keys (typing a mode name
+// applies no rule): typed, then one step away and back.
+bool pickMode(QDialog *config, const QString &mode)
+{
+    QComboBox *modes = list(config, QStringLiteral("Mode"));
+    if (!ui::type(modes, mode))
+        return false;
+    QTest::keyClick(modes, Qt::Key_Down);
+    if (modes->currentText() != mode) {
+        QTest::keyClick(modes, Qt::Key_Up);
+    } else {
+        QTest::keyClick(modes, Qt::Key_Up);
+        QTest::keyClick(modes, Qt::Key_Down);
+    }
+    return modes->currentText() == mode;
+}
+
+// The file clicked in Configure Reader's list.
+bool chooseFile(QDialog *config, const QString &name)
+{
+    auto *files = ui::find<QListWidget>(config, QStringLiteral("File1"));
+    const QList<QListWidgetItem *> items = files->findItems(name, Qt::MatchExactly);
+    if (items.isEmpty() || !ui::activate(files))
+        return false;
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, files->visualItemRect(items.first()).center());
+    return items.first()->isSelected();
+}
 
 } // namespace
 
@@ -99,82 +147,89 @@ void TestEndToEnd::session()
     QFETCH(Transport, transport);
     Session s(transport);
     QVERIFY(s.connect());
-    MainWindow &w = s.w;
-    w.OptUniversal->click();
+    Tool &tool = s.tool;
+    QVERIFY(s.click("OptUniversal"));
 
     // Every test button gets its answer, one row each.
-    const QList<QPair<QPushButton *, QByteArray>> buttons{
-        {w.Command3, "IN1 0"}, {w.Command4, "IN2 0"}, {w.Command6, "IN1+ 0"}, {w.S, "ZANTO READER"},
-        {w.Command8, "LON"},   {w.Command10, "LOFF"}, {w.Command7, "IN3 0"},  {w.ButH, "H"},
+    const QList<QPair<const char *, QByteArray>> buttons{
+        {"Command3", "IN1 0"}, {"Command4", "IN2 0"}, {"Command6", "IN1+ 0"}, {"S", "ZANTO READER"},
+        {"Command8", "LON"},   {"Command10", "LOFF"}, {"Command7", "IN3 0"},  {"ButH", "H"},
     };
     for (const auto &[button, answer] : buttons) {
         const int before = s.rows();
-        button->click();
+        QVERIFY2(s.click(button), button);
         const QByteArray row = s.rowWhen(before + 1);
         QVERIFY2(row.startsWith(answer), row.constData());
         QVERIFY(row.endsWith("\r\n"));
     }
 
     // Tag writes in both forms.
-    w.Text6->setText(QStringLiteral("AB/0DC"));
-    w.Command17->click();
+    QVERIFY(ui::type(tool.control("Text6"), "AB/0DC"));
+    QVERIFY(s.click("Command17"));
     QCOMPARE(s.rowWhen(s.rows() + 1), QByteArray("W OK 4\r\n"));
-    w.ChkMini->click();
-    w.Text6->setText(QStringLiteral("12345"));
-    w.Command17->click();
+    QVERIFY(s.click("ChkMini"));
+    QVERIFY(ui::type(tool.control("Text6"), "12345"));
+    QVERIFY(s.click("Command17"));
     QCOMPARE(s.rowWhen(s.rows() + 1), QByteArray("w OK 5\r\n"));
 
     // Configure Reader: opening asks, the reply fills it and sets the mode.
-    w.mnuConfigReader->trigger();
-    ReaderConfigDialog *config = w.existingReaderConfig();
+    QDialog *config = tool.readerConfig();
     QVERIFY(config);
-    QTRY_VERIFY(w.OptStandard->isChecked());
-    QCOMPARE(config->fieldText(ConfigField::Mode), QStringLiteral("Standard"));
-    QCOMPARE(config->fieldText(ConfigField::ReaderName), QStringLiteral("XXXXX"));
+    QTRY_VERIFY(s.checked("OptStandard"));
+    QCOMPARE(ui::text(ui::find(config, "Mode")), QStringLiteral("Standard"));
+    QCOMPARE(ui::text(ui::find(config, "ReaderName")), QStringLiteral("XXXXX"));
 
     // Edit, send, read back.
-    config->setFieldText(ConfigField::Mode, QByteArray("Track"));
-    config->Mode_Click();
-    config->setFieldText(ConfigField::ReaderName, QByteArray("DOCK7"));
-    config->setFieldText(ConfigField::BaudRate, QByteArray("115200"));
-    config->setFieldText(ConfigField::RS485Mode, QByteArray("2-wire"));
-    config->setFieldText(ConfigField::Frequency, QByteArray("Frequency hopping all sub-bands"));
-    config->setFieldText(ConfigField::ReadRange, QByteArray("60%"));
-    config->setFieldText(ConfigField::StringLength, QByteArray("Data+Mark"));
-    config->setFieldText(ConfigField::TermChar, QByteArray("0A"));
-    config->setFieldText(ConfigField::HeadChar, QByteArray("02"));
-    config->setFieldText(ConfigField::HandShake, QByteArray("06"));
-    config->setFieldText(ConfigField::TagsToRead, QByteArray("3"));
-    const ConfigFields edited = config->fields();
+    QVERIFY(pickMode(config, "Track"));
+    const QList<QPair<const char *, const char *>> typed{
+        {"ReaderName", "DOCK7"},
+        {"BaudRate", "115200"},
+        {"RS485Mode", "2-wire"},
+        {"Frequency", "Frequency hopping all sub-bands"},
+        {"ReadRange", "60%"},
+        {"StringLength", "Data+Mark"},
+        {"TermChar", "0A"},
+        {"HeadChar", "02"},
+        {"HandShake", "06"},
+        {"TagsToRead", "3"},
+    };
+    for (const auto &[name, text] : typed) {
+        QVERIFY2(ui::typeAndLeave(ui::find(config, name), text), name);
+        QCOMPARE(ui::text(ui::find(config, name)), QLatin1String(text));
+    }
+    const QStringList edited = fieldTexts(config);
     int before = s.rows();
-    config->SendConfig_Click();
+    QVERIFY(ui::click(ui::find(config, "SendConfig")));
     QCOMPARE(s.rowWhen(before + 1), QByteArray("OK\r\n"));
     // Forget the texts on screen, then ask the reader.
-    config->setFieldText(ConfigField::ReaderName, QByteArray("?????"));
-    config->setFieldText(ConfigField::Mode, QByteArray("Standard"));
-    w.OptStandard->click();
-    config->ReadConfig_Click();
-    QTRY_VERIFY(w.OptTrack->isChecked());
-    QCOMPARE(config->fields(), edited);
+    QVERIFY(ui::typeAndLeave(ui::find(config, "ReaderName"), "?????"));
+    QVERIFY(ui::typeAndLeave(ui::find(config, "Mode"), "Standard"));
+    QVERIFY(s.click("OptStandard"));
+    QVERIFY(ui::click(ui::find(config, "ReadConfig")));
+    QTRY_VERIFY(s.checked("OptTrack"));
+    QCOMPARE(fieldTexts(config), edited);
 
     // Keep it in a file and bring it back.
-    config->WriteToFile_Click();
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.dir.filePath(QStringLiteral("DOCK7.zq"))), 3000);
-    QTRY_VERIFY(!config->File1->findItems(QStringLiteral("DOCK7.zq"), Qt::MatchExactly).isEmpty());
-    config->setFieldText(ConfigField::ReaderName, QByteArray("OTHER"));
-    config->setFieldText(ConfigField::TermChar, QByteArray("FF"));
-    config->File1->setCurrentItem(config->File1->findItems(QStringLiteral("DOCK7.zq"), Qt::MatchExactly).first());
-    config->LoadFile_Click();
-    QCOMPARE(config->fields(), edited);
+    QVERIFY(ui::click(ui::find(config, "WriteToFile")));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tool.dir.filePath(QStringLiteral("DOCK7.zq"))), 3000);
+    auto *files = ui::find<QListWidget>(config, "File1");
+    QTRY_VERIFY(!files->findItems(QStringLiteral("DOCK7.zq"), Qt::MatchExactly).isEmpty());
+    QVERIFY(ui::typeAndLeave(ui::find(config, "ReaderName"), "OTHER"));
+    QVERIFY(ui::typeAndLeave(ui::find(config, "TermChar"), "FF"));
+    QVERIFY(chooseFile(config, QStringLiteral("DOCK7.zq")));
+    QVERIFY(ui::click(ui::find(config, "LoadFile")));
+    QCOMPARE(fieldTexts(config), edited);
 
     // Setup tag and Ethernet.
-    w.mnuConfigureSetupTag->trigger();
+    QDialog *setupTag = tool.setupTag();
+    QVERIFY(setupTag);
     before = s.rows();
-    w.existingSetupTag()->Command11->click();
+    QVERIFY(ui::click(ui::find(setupTag, "Command11")));
     QVERIFY(s.rowWhen(before + 1).startsWith("SETUP TAG READ"));
-    w.mnuEthernet->trigger();
+    QDialog *ethernet = tool.ethernet();
+    QVERIFY(ethernet);
     before = s.rows();
-    w.existingEthernetSettings()->Command1->click();
+    QVERIFY(ui::click(ui::find(ethernet, "Command1")));
     QVERIFY(s.rowWhen(before + 1).startsWith("IP "));
 }
 
@@ -186,27 +241,35 @@ void TestEndToEnd::splitReplies_data()
     QTest::newRow("long pause: two bursts, not decoded") << 600 << false;
 }
 
+// The reply to a read request, split by the reader with a pause: one burst
+// (and decoded) when the pause is shorter than the quiet interval, two (and
+// neither decoded) when longer. The request is the one opening Configure
+// Reader sends; the dialog is closed at once, so only the reply can make it
+// again (hidden).
 void TestEndToEnd::splitReplies()
 {
     QFETCH(int, pauseMs);
     QFETCH(bool, decoded);
     Session s(Transport::Tcp, {QStringLiteral("--split"), QString::number(pauseMs)});
-    s.w.Text1->setText(QStringLiteral("250"));
-    QVERIFY(s.connect());
-    s.w.OptUniversal->click();
-    s.w.SendToReader(QByteArrayLiteral("L"), LinkRule::TcpFirst);
+    QVERIFY(s.connect(250));
+    QVERIFY(s.click("OptUniversal"));
+    QDialog *asked = s.tool.readerConfig();
+    QVERIFY(asked);
+    // The dialog's close box.
+    QVERIFY(asked->close());
+    QTRY_VERIFY_WITH_TIMEOUT(!ui::dialog(&s.tool.w, QStringLiteral("ReaderConfig")), 200);
     if (decoded) {
-        QTRY_VERIFY_WITH_TIMEOUT(s.w.OptStandard->isChecked(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(s.checked("OptStandard"), 3000);
         QCOMPARE(s.rowWhen(1), QByteArray("0017$$$$SXXXXXC01R4B1\r"));
-        QVERIFY(s.w.existingReaderConfig()); // created hidden by the reply
-        QVERIFY(!s.w.existingReaderConfig()->isVisible());
+        QDialog *config = ui::dialog(&s.tool.w, QStringLiteral("ReaderConfig"));
+        QVERIFY(config); // created hidden by the reply
+        QVERIFY(!config->isVisible());
     } else {
         s.rowWhen(2);
         QCOMPARE(s.rows(), 2);
-        QCOMPARE(s.w.MSFlexGrid1->receivedModel()->store().row(0).bytes() + s.w.MSFlexGrid1->receivedModel()->store().row(1).bytes(),
-                 QByteArray("0017$$$$SXXXXXC01R4B1\r"));
-        QVERIFY(s.w.OptUniversal->isChecked());
-        QVERIFY(!s.w.existingReaderConfig());
+        QCOMPARE(s.row(0) + s.row(1), QByteArray("0017$$$$SXXXXXC01R4B1\r"));
+        QVERIFY(s.checked("OptUniversal"));
+        QVERIFY(!ui::dialog(&s.tool.w, QStringLiteral("ReaderConfig")));
     }
 }
 
@@ -214,15 +277,18 @@ void TestEndToEnd::rebootDropsTheConnection()
 {
     Session s(Transport::Tcp);
     QVERIFY(s.connect());
-    s.w.mnuEthernet->trigger();
-    s.w.existingEthernetSettings()->Reboot->click();
-    QTRY_COMPARE(s.w.Connect_Error->text(), QStringLiteral("Closed"));
+    QDialog *ethernet = s.tool.ethernet();
+    QVERIFY(ethernet);
+    QVERIFY(ui::click(ui::find(ethernet, "Reboot")));
+    QTRY_COMPARE(s.tool.status(), QStringLiteral("Closed"));
     QCOMPARE(s.rowWhen(1), QByteArray("RESET\r\n"));
     // The reader is back: Disconnect, Connect, and it answers.
-    s.w.Command1_Click();
-    s.w.Command1_Click();
-    QTRY_VERIFY(s.w.link()->tcpConnected());
-    s.w.S_Click();
+    QCOMPARE(s.tool.text("Command1"), QStringLiteral("Disconnect"));
+    QVERIFY(s.click("Command1"));
+    QCOMPARE(s.tool.text("Command1"), QStringLiteral("Connect"));
+    QVERIFY(s.click("Command1"));
+    QTRY_VERIFY(s.tool.link()->tcpConnected());
+    QVERIFY(s.click("S"));
     QVERIFY(s.rowWhen(2).startsWith("ZANTO READER"));
 }
 

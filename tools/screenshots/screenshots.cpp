@@ -3,18 +3,18 @@
 #include "app/appearance.h"
 #include "app/mainwindow.h"
 #include "link/receivepipeline.h"
-#include "commands/setuptagdialog.h"
-#include "config/readerconfigdialog.h"
-#include "ethernet/ethernetsettingsdialog.h"
 #include "widgets/receivedgrid.h"
+#include "protocol/commands.h"
 #include "protocol/configstring.h"
-#include "settings/portsettingsdialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QEventLoop>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -50,26 +50,68 @@ int main(int argc, char *argv[])
 
     MainWindow w;
     w.show();
-    w.Text1->setText(QStringLiteral("1"));
+    // The window's parts by their object names, as a user finds them on screen.
+    auto *pipeline = w.findChild<ReceivePipeline *>(QStringLiteral("ReceivePipeline"));
+    auto *grid = w.findChild<ReceivedGrid *>(QStringLiteral("MSFlexGrid1"));
+    auto *universal = w.findChild<QRadioButton *>(QStringLiteral("OptUniversal"));
+    auto *tagData = w.findChild<QLineEdit *>(QStringLiteral("Text6"));
+    if (!pipeline || !grid || !universal || !tagData) {
+        std::fprintf(stderr, "the main window lacks a part the pictures show\n");
+        return 1;
+    }
+    pipeline->setQuietInterval(1);
+    ConfigFields universalConfig;
+    universalConfig[ConfigField::Mode] = "Universal";
+    const Result<QByteArray, ConfigProblem> configString = BuildConfigString(universalConfig);
+    if (!configString) {
+        std::fprintf(stderr, "no configuration reply: %s\n", qPrintable(configString.error().text));
+        return 1;
+    }
     const QList<QByteArray> bursts{
         "ZANTO READER V3.0 SIM\r\n", "IN1 0\r\n", QByteArray("TAG 3000E2001234567890ABCD\r\n\0", 29),
-        buildConfigReply(BuildConfigString(ConfigFields{"Universal"}).string), "W OK 5\r\n",
+        buildConfigReply(*configString), "W OK 5\r\n",
     };
     for (const QByteArray &b : bursts) {
-        w.pipeline()->arrival(b);
-        w.pipeline()->endBurstNow();
+        pipeline->arrival(b);
+        pipeline->endBurstNow();
     }
-    w.MSFlexGrid1->flush();
-    w.OptUniversal->click();
-    w.Text6->setText(QStringLiteral("AB/0DC"));
+    grid->flush();
+    universal->click();
+    tagData->setText(QStringLiteral("AB/0DC"));
     bool ok = save(&w, out + QStringLiteral("/main-window.png"));
 
-    ReaderConfigDialog *config = w.readerConfig(true);
-    config->Mode->setEditText(QStringLiteral("Track"));
-    config->Mode_Click();
+    // Each dialog as its menu item opens it.
+    const auto openDialog = [&w](const char *action, const char *dialog) -> QDialog * {
+        if (auto *item = w.findChild<QAction *>(QLatin1String(action)))
+            item->trigger();
+        return w.findChild<QDialog *>(QLatin1String(dialog));
+    };
+    QDialog *config = openDialog("mnuConfigReader", "ReaderConfig");
+    auto *mode = config ? config->findChild<QComboBox *>(QStringLiteral("Mode")) : nullptr;
+    if (!mode) {
+        std::fprintf(stderr, "Configure Reader did not open\n");
+        return 1;
+    }
+    // Track picked from the list with the arrow keys, from whichever mode
+    // the reply above left there, so the dialog shows the fields of that mode.
+    const int track = mode->findText(QStringLiteral("Track"));
+    for (int at = mode->findText(mode->currentText()); at >= 0 && at != track; at += at < track ? 1 : -1) {
+        QKeyEvent step(QEvent::KeyPress, at < track ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+        QApplication::sendEvent(mode, &step);
+    }
+    if (mode->currentText() != QLatin1String("Track")) {
+        std::fprintf(stderr, "Track could not be picked in Configure Reader\n");
+        return 1;
+    }
     ok &= save(config, out + QStringLiteral("/configure-reader.png"));
-    ok &= save(w.portSettings(true), out + QStringLiteral("/port-settings.png"));
-    ok &= save(w.setupTag(true), out + QStringLiteral("/setup-tag.png"));
-    ok &= save(w.ethernetSettings(true), out + QStringLiteral("/ethernet-settings.png"));
+    struct Picture {
+        const char *action, *dialog, *file;
+    };
+    for (const Picture &p : {Picture{"mnuPortSettings", "PortSet", "port-settings.png"},
+                             Picture{"mnuConfigureSetupTag", "readwritesetuptag", "setup-tag.png"},
+                             Picture{"mnuEthernet", "EthernetSettings", "ethernet-settings.png"}}) {
+        QDialog *dialog = openDialog(p.action, p.dialog);
+        ok &= dialog && save(dialog, out + QLatin1Char('/') + QLatin1String(p.file));
+    }
     return ok ? 0 : 1;
 }
