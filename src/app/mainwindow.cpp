@@ -54,16 +54,24 @@ QFont sansFont(int points)
 class WindowChannel : public ReaderChannel
 {
 public:
-    WindowChannel(std::function<bool(const QByteArray &, LinkRule)> send, QObject *parent)
+    WindowChannel(std::function<bool(const QByteArray &, LinkRule)> send, const ReceivePipeline *pipeline,
+                  QObject *parent)
         : ReaderChannel(parent)
         , m_send(std::move(send))
+        , m_pipeline(pipeline)
     {
     }
     bool send(const QByteArray &text, LinkRule rule) override { return m_send(text, rule); }
+    qint64 gatheringSinceMs() const override
+    {
+        return m_pipeline->receivedText().isEmpty() ? 0 : m_pipeline->firstArrivalMs();
+    }
     void tellBurstEnded(QByteArrayView bytes, qint64 firstArrivalMs) { Q_EMIT burstEnded(bytes, firstArrivalMs); }
+    void tellBytesArrived(QByteArrayView bytes) { Q_EMIT bytesArrived(bytes); }
 
 private:
     std::function<bool(const QByteArray &, LinkRule)> m_send;
+    const ReceivePipeline *m_pipeline;
 };
 
 MainWindow::MainWindow(QWidget *parent)
@@ -80,7 +88,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_link = new ReaderLink(m_pipeline, this);
     connect(m_link, &ReaderLink::status, this, [this](const QString &text, const QString &detail) { setStatus(text, detail); });
     connect(m_pipeline, &ReceivePipeline::burstEnded, this, &MainWindow::Timer1_Burst);
-    m_channel = new WindowChannel([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); }, this);
+    auto *channel = new WindowChannel([this](const QByteArray &text, LinkRule rule) { return SendToReader(text, rule); },
+                                      m_pipeline, this);
+    m_channel = channel;
+    connect(m_link, &ReaderLink::bytesArrived, channel, &WindowChannel::tellBytesArrived);
 
     // What Port Settings holds is in force at once: every change goes to the
     // link as it is made, and so does the quiet interval.

@@ -7,6 +7,8 @@ class QPushButton;
 
 namespace zanto {
 
+class AnswerWatch;
+class MessageLine;
 class ReaderChannel;
 
 // "Read/Write Setup Tag": makes the reader read a setup tag ("M") or write its
@@ -25,8 +27,11 @@ protected:
 private:
     void Command11_Click();
     void Command5_Click();
+    void sent(bool wentOut);
 
     ReaderChannel *m_channel;
+    AnswerWatch *m_answer;
+    MessageLine *Answer;
     QGroupBox *frame4;
     QPushButton *Command5;
     QPushButton *Command11;

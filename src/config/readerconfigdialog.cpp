@@ -1,13 +1,17 @@
 #include "config/readerconfigdialog.h"
 
+#include "app/answerline.h"
+#include "link/answerwatch.h"
 #include "link/readerchannel.h"
 #include "platform/configfiles.h"
 #include "platform/textfile.h"
 #include "protocol/commands.h"
 #include "protocol/latin1.h"
+#include "protocol/textescapes.h"
 #include "widgets/editablelist.h"
 #include "widgets/enterpresses.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/messageline.h"
 #include "widgets/twips.h"
 #include "widgets/wrapbutton.h"
 
@@ -107,6 +111,8 @@ ReaderConfigDialog::ReaderConfigDialog(ReaderChannel *channel, QWidget *parent)
     : KeepingDialog(parent)
     , m_channel(channel)
     , m_directory(QDir::currentPath())
+    , m_replyWatch(new ReplyWatch(channel, ReaderChannel::AnswerWaitMs, this))
+    , m_sendWatch(new AnswerWatch(channel, ReaderChannel::AnswerWaitMs, this))
 {
     setObjectName(QStringLiteral("ReaderConfig"));
     setWindowTitle(QStringLiteral("Configure Reader"));
@@ -120,6 +126,11 @@ ReaderConfigDialog::ReaderConfigDialog(ReaderChannel *channel, QWidget *parent)
     connect(&TmrWait, &QTimer::timeout, this, &ReaderConfigDialog::TmrWait_Timer);
 
     refreshFileList();
+
+    connect(m_replyWatch, &ReplyWatch::settled, this, &ReaderConfigDialog::showRequest);
+    // What the reader answers to Send Setup to Reader shows on the message
+    // line: a refused configuration must not look like one taken.
+    showAnswers(m_sendWatch, Problem, tr(": the configuration was not taken"));
 }
 
 ReaderConfigDialog::~ReaderConfigDialog()
@@ -202,11 +213,13 @@ void ReaderConfigDialog::buildControls()
 
     // Where the texts come from, in the grid's two empty cells: a technician
     // must not take the starting texts for the reader's configuration.
-    TextSource = new QLabel(frame);
+    TextSource = new MessageLine(frame);
     TextSource->setObjectName(QStringLiteral("TextSource"));
-    TextSource->setWordWrap(true);
-    TextSource->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    placeTwips(TextSource, ColumnLeft[0], RowTop[2] + 120, spanWidth(2), RowHeight - 120);
+    placeTwips(TextSource, ColumnLeft[0], RowTop[2] + 60, spanWidth(2), 285);
+    // What became of the last read request, below it in the same cells.
+    RequestStatus = new MessageLine(frame);
+    RequestStatus->setObjectName(QStringLiteral("RequestStatus"));
+    placeTwips(RequestStatus, ColumnLeft[0], RowTop[2] + 345, spanWidth(2), RowHeight - 345);
 
     SendConfig = new QPushButton(QStringLiteral("Send Setup to Reader"), frame);
     SendConfig->setObjectName(QStringLiteral("SendConfig"));
@@ -229,10 +242,8 @@ void ReaderConfigDialog::buildControls()
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     placeTwips(File1, 4200, 4320, 2880, 780);
 
-    Problem = new QLabel(this);
+    Problem = new MessageLine(this);
     Problem->setObjectName(QStringLiteral("Problem"));
-    Problem->setWordWrap(false);
-    Problem->setStyleSheet(QStringLiteral("color: #a00000;"));
     placeTwips(Problem, 120, 5160, 6960, 315);
 
     // Enter presses the button that has the focus, and no other: Enter in a
@@ -286,17 +297,39 @@ void ReaderConfigDialog::showSource()
     QString text = tr("Texts: %1").arg(m_source);
     if (m_edited)
         text += tr(", edited");
-    switch (m_request) {
-    case Request::None:
+    TextSource->showMessage(text);
+}
+
+void ReaderConfigDialog::showRequest(const ReplyWatch::Report &report)
+{
+    const int seconds = ReaderChannel::AnswerWaitMs / 1000;
+    QString text;
+    switch (report.outcome) {
+    case ReplyWatch::Outcome::Decoded:
+        text = tr("The reply was decoded at %1.").arg(clockText(report.at));
         break;
-    case Request::Pending:
-        text += tr("; no reply to the read request yet");
+    case ReplyWatch::Outcome::Mixed:
+        text = tr("The reply came mixed with other data in the row %1 %2 and was not decoded: the reader is sending "
+                  "tag reads. Stop the reads (LOFF in Track and Universal) or take the tags out of the field, then "
+                  "read again.")
+                   .arg(report.arriving ? tr("still arriving since") : tr("of"), clockText(report.at));
         break;
-    case Request::NotSent:
-        text += tr("; the read request was not sent: no link is open");
+    case ReplyWatch::Outcome::InPieces:
+        text = tr("The reply came in pieces (rows of %1 and %2, a pause over the quiet interval inside it) and was not "
+                  "decoded. Read again.")
+                   .arg(clockText(report.at), clockText(report.second));
+        break;
+    case ReplyWatch::Outcome::Incomplete:
+        text = tr("Only the start of a reply came within %1 s of the read request. Read again.").arg(seconds);
+        break;
+    case ReplyWatch::Outcome::Nothing:
+        text = report.bytes == 0 ? tr("Nothing came within %1 s of the read request.").arg(seconds)
+                                 : tr("No reply within %1 s of the read request; %2 bytes of other data came.")
+                                       .arg(seconds)
+                                       .arg(report.bytes);
         break;
     }
-    TextSource->setText(text);
+    RequestStatus->showMessage(text);
 }
 
 // ---- fields ----------------------------------------------------------------------
@@ -355,9 +388,14 @@ void ReaderConfigDialog::Mode_Click()
 
 void ReaderConfigDialog::ReadConfig_Click()
 {
-    m_request = m_channel->send(configReadRequest(), commandRule(ReaderCommand::ReadConfig)) ? Request::Pending
-                                                                                              : Request::NotSent;
-    showSource();
+    if (m_channel->send(configReadRequest(), commandRule(ReaderCommand::ReadConfig))) {
+        m_replyWatch->requestSent();
+        RequestStatus->showMessage(tr("Read request sent at %1; waiting for the reply.")
+                                       .arg(clockText(QDateTime::currentMSecsSinceEpoch())));
+    } else {
+        m_replyWatch->stop();
+        RequestStatus->showMessage(tr("The read request was not sent: no link is open."));
+    }
 }
 
 void ReaderConfigDialog::applyReply(const DecodedConfig &decoded)
@@ -371,7 +409,6 @@ void ReaderConfigDialog::applyReply(const DecodedConfig &decoded)
     }
     m_source = tr("the reader's reply of %1").arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
     m_edited = false;
-    m_request = Request::None;
     showSource();
 }
 
@@ -386,7 +423,7 @@ void ReaderConfigDialog::SendConfig_Click()
         showProblem(command.error().text, command.error().field ? field(*command.error().field) : nullptr);
         return;
     }
-    m_channel->send(*command, commandRule(ReaderCommand::ConfigWrite));
+    commandSent(m_sendWatch, Problem, m_channel->send(*command, commandRule(ReaderCommand::ConfigWrite)));
 }
 
 // ---- configuration files -----------------------------------------------------------
@@ -480,8 +517,8 @@ void ReaderConfigDialog::showProblem(const QString &text, QWidget *field)
     m_problem = text;
     // One line: what does not fit ends in an ellipsis, and the whole text is
     // the tooltip. The messages put their reason first.
-    Problem->setText(Problem->fontMetrics().elidedText(text, Qt::ElideRight, Problem->width()));
-    Problem->setToolTip(text);
+    Problem->setStyleSheet(QStringLiteral("color: #a00000;"));
+    Problem->showMessage(text);
     if (field) {
         m_markedField = field;
         field->setProperty("invalid", true);
@@ -492,8 +529,7 @@ void ReaderConfigDialog::showProblem(const QString &text, QWidget *field)
 void ReaderConfigDialog::clearProblem()
 {
     m_problem.clear();
-    Problem->clear();
-    Problem->setToolTip(QString());
+    Problem->showMessage(QString());
     if (m_markedField) {
         QWidget *field = std::exchange(m_markedField, nullptr);
         field->setProperty("invalid", false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/replywatch.h"
 #include "protocol/configstring.h"
 #include "widgets/keepingdialog.h"
 
@@ -16,6 +17,8 @@ class QPushButton;
 
 namespace zanto {
 
+class AnswerWatch;
+class MessageLine;
 class ReaderChannel;
 
 // "Configure Reader": the reader's configuration as twelve editable texts, the
@@ -67,6 +70,7 @@ private:
     void clearProblem();
     void markEdited();
     void showSource();
+    void showRequest(const ReplyWatch::Report &report);
     void refreshFileList();
     // Writes the file for the reader name of now with the texts of now; false
     // when it could not (the message says why).
@@ -81,16 +85,17 @@ private:
     QPushButton *WriteToFile;
     QPushButton *LoadFile;
     QListWidget *File1;
-    QLabel *Problem;
-    QLabel *TextSource;
+    MessageLine *Problem;
+    MessageLine *TextSource;
+    MessageLine *RequestStatus;
     QTimer TmrWait;
+    ReplyWatch *m_replyWatch;
+    AnswerWatch *m_sendWatch;
 
     QString m_problem; // the whole message; the label may show less
     QWidget *m_markedField = nullptr;
-    enum class Request { None, Pending, NotSent };
     QString m_source;
     bool m_edited = false;
-    Request m_request = Request::None;
 };
 
 } // namespace zanto

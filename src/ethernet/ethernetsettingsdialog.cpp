@@ -1,9 +1,12 @@
 #include "ethernet/ethernetsettingsdialog.h"
 
+#include "app/answerline.h"
+#include "link/answerwatch.h"
 #include "link/readerchannel.h"
 #include "protocol/commands.h"
 #include "protocol/latin1.h"
 #include "widgets/enterpresses.h"
+#include "widgets/messageline.h"
 #include "widgets/twips.h"
 
 #include <QDir>
@@ -17,6 +20,7 @@ namespace zanto {
 EthernetSettingsDialog::EthernetSettingsDialog(ReaderChannel *channel, QWidget *parent)
     : SettingsFileDialog(QStringLiteral("settings2.ini"), 3, parent)
     , m_channel(channel)
+    , m_answer(new AnswerWatch(channel, ReaderChannel::AnswerWaitMs, this))
 {
     setObjectName(QStringLiteral("EthernetSettings"));
     setWindowTitle(QStringLiteral("Ethernet Settings"));
@@ -55,7 +59,12 @@ EthernetSettingsDialog::EthernetSettingsDialog(ReaderChannel *channel, QWidget *
     Text1->setPalette(help);
     placeTwips(Text1, 360, 2280, 3735, 975);
 
-    placeTwips(FileStatus, 120, 3360, 4275, 375);
+    // Below the help text: a file problem, and what the reader answered.
+    placeTwips(FileStatus, 120, 3270, 4275, 270);
+    Answer = new MessageLine(this);
+    Answer->setObjectName(QStringLiteral("Answer"));
+    placeTwips(Answer, 120, 3540, 4275, 270);
+    showAnswers(m_answer, Answer);
 
     connect(Command1, &QPushButton::clicked, this, &EthernetSettingsDialog::Command1_Click);
     connect(Reboot, &QPushButton::clicked, this, &EthernetSettingsDialog::Reboot_Click);
@@ -75,12 +84,13 @@ QString EthernetSettingsDialog::helpText()
 
 void EthernetSettingsDialog::Command1_Click()
 {
-    m_channel->send(commandText(ReaderCommand::ReadEthernet), commandRule(ReaderCommand::ReadEthernet));
+    commandSent(m_answer, Answer,
+                m_channel->send(commandText(ReaderCommand::ReadEthernet), commandRule(ReaderCommand::ReadEthernet)));
 }
 
 void EthernetSettingsDialog::Reboot_Click()
 {
-    m_channel->send(commandText(ReaderCommand::Reboot), commandRule(ReaderCommand::Reboot));
+    commandSent(m_answer, Answer, m_channel->send(commandText(ReaderCommand::Reboot), commandRule(ReaderCommand::Reboot)));
 }
 
 void EthernetSettingsDialog::LoadEthernetSettings()

@@ -9,6 +9,8 @@ class QPushButton;
 
 namespace zanto {
 
+class AnswerWatch;
+class MessageLine;
 class ReaderChannel;
 
 // "Ethernet Settings": asks the reader for its Ethernet parameters ("IP") and
@@ -35,6 +37,8 @@ private:
     Done SaveEthernetSettings();
 
     ReaderChannel *m_channel;
+    AnswerWatch *m_answer;
+    MessageLine *Answer;
     QPushButton *Command1;
     QPushButton *Reboot;
     QPlainTextEdit *Text1;

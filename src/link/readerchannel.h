@@ -19,8 +19,16 @@ public:
 
     // The text and one CR under the rule; true when it went out on a link.
     virtual bool send(const QByteArray &text, LinkRule rule) = 0;
+    // When the first byte of the burst being gathered arrived; 0 when no
+    // burst is being gathered.
+    virtual qint64 gatheringSinceMs() const = 0;
+
+    // How long a window waits for the reader's answer before it says none came.
+    static constexpr int AnswerWaitMs = 5000;
 
 Q_SIGNALS:
+    // Bytes arrived, as they arrive (only valid during the call).
+    void bytesArrived(QByteArrayView bytes);
     // A burst ended, after the main window showed it and offered it to the
     // decoder. The bytes are only valid during the call.
     void burstEnded(QByteArrayView bytes, qint64 firstArrivalMs);
