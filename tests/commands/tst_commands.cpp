@@ -1,22 +1,47 @@
 // The test command buttons, the modes of operation, the tag data field with
 // its write command, and the setup tag dialog, against a pty and a loopback
-// reader.
-#include "app/mainwindow.h"
-#include "commands/setuptagdialog.h"
+// reader; every control worked with the keys and the mouse.
 #include "widgets/receivedgrid.h"
 #include "support/harness.h"
-#include "support/testdir.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QKeyEvent>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QWindow>
 
-using namespace zanto;
+using zanto::ReceivedGrid;
+
+namespace {
+
+const QString SetupTag = QStringLiteral("readwritesetuptag");
+
+// The close box of a window's frame: the close the window system asks for.
+bool closeBox(QWidget *window)
+{
+    return window->windowHandle() && window->windowHandle()->close();
+}
+
+// One character typed, whatever key makes it on the user's keyboard.
+void typeCharacter(QWidget *field, const QString &character)
+{
+    QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, character, Qt::NoModifier);
+}
+
+// What the user sees of a mode: which of LON, LOFF, Input 3 and H show.
+QList<bool> modeRow(const Tool &t)
+{
+    QList<bool> shown;
+    for (const char *name : {"Command7", "Command8", "Command10", "ButH"})
+        shown << t.control(QLatin1String(name))->isVisible();
+    return shown;
+}
+
+} // namespace
 
 class TestCommands : public QObject
 {
@@ -56,16 +81,14 @@ void TestCommands::buttonsWithBothLinks()
     QFETCH(QString, button);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, alsoSerial);
-    TestDir dir;
+    Tool t;
     PtyPair pty;
     LoopbackReader reader;
-    MainWindow w;
-    w.show();
-    w.OptUniversal->click(); // every button in view
-    QVERIFY(connectBoth(w, pty, reader));
-    auto *b = w.findChild<QPushButton *>(button);
+    QVERIFY(ui::click(t.control(QStringLiteral("OptUniversal")))); // every button in view
+    QVERIFY(connectBoth(t, pty, reader));
+    QPushButton *b = t.button(button);
     QVERIFY(b && b->isVisible());
-    b->click();
+    QVERIFY(ui::click(b));
     QVERIFY(reader.waitForBytes(bytes.size()));
     QTest::qWait(50);
     QCOMPARE(reader.received(), bytes);
@@ -74,16 +97,14 @@ void TestCommands::buttonsWithBothLinks()
 
 void TestCommands::noLinkSendsNothing()
 {
-    TestDir dir;
-    MainWindow w;
-    w.show();
-    w.OptUniversal->click();
-    w.Text6->setText(QStringLiteral("AB"));
+    Tool t;
+    QVERIFY(ui::click(t.control(QStringLiteral("OptUniversal"))));
+    QVERIFY(ui::type(t.control(QStringLiteral("Text6")), QStringLiteral("AB")));
     for (const char *name : {"Command3", "Command4", "Command6", "S", "Command8", "Command10", "Command7", "ButH", "Command17"})
-        w.findChild<QPushButton *>(QLatin1String(name))->click();
-    QCOMPARE(w.Connect_Error->text(), QString());
-    QCOMPARE(w.MSFlexGrid1->rows(), 1);
-    QCOMPARE(w.Text5->text(), QStringLiteral("2")); // the write still counts its bytes
+        QVERIFY2(ui::click(t.button(QLatin1String(name))), name);
+    QCOMPARE(t.status(), QString());
+    QCOMPARE(t.control<ReceivedGrid>(QStringLiteral("MSFlexGrid1"))->rows(), 1);
+    QCOMPARE(t.text(QStringLiteral("Text5")), QStringLiteral("2")); // the write still counts its bytes
 }
 
 void TestCommands::modeVisibility_data()
@@ -100,27 +121,24 @@ void TestCommands::modeVisibility()
 {
     QFETCH(QString, option);
     QFETCH(QList<bool>, shown);
-    TestDir dir;
+    Tool t;
     PtyPair pty;
-    MainWindow w;
-    w.show();
-    QVERIFY(connectSerial(w, pty));
+    QVERIFY(connectSerial(t, pty));
     // From every other mode to this one: the result depends on the mode alone.
     for (const char *from : {"OptUniversal", "OptStandard", "OptTrack", "OptEnhanced"}) {
-        w.findChild<QRadioButton *>(QLatin1String(from))->click();
-        w.findChild<QRadioButton *>(option)->click();
-        QList<bool> now{w.Command7->isVisible(), w.Command8->isVisible(), w.Command10->isVisible(), w.ButH->isVisible()};
-        QCOMPARE(now, shown);
-        for (QPushButton *always : {w.Command3, w.Command4, w.Command6, w.S, w.Command17})
-            QVERIFY(always->isVisible());
+        QVERIFY(ui::click(t.control(QLatin1String(from))));
+        QVERIFY(ui::click(t.control(option)));
+        QCOMPARE(modeRow(t), shown);
+        for (const char *always : {"Command3", "Command4", "Command6", "S", "Command17"})
+            QVERIFY2(t.control(QLatin1String(always))->isVisible(), always);
         int marked = 0;
-        for (QRadioButton *o : {w.OptStandard, w.OptEnhanced, w.OptTrack, w.OptUniversal})
-            marked += o->isChecked() ? 1 : 0;
+        for (const char *o : {"OptStandard", "OptEnhanced", "OptTrack", "OptUniversal"})
+            marked += t.control<QRadioButton>(QLatin1String(o))->isChecked() ? 1 : 0;
         QCOMPARE(marked, 1);
-        QVERIFY(w.findChild<QRadioButton *>(option)->isChecked());
+        QVERIFY(t.control<QRadioButton>(option)->isChecked());
     }
-    QCOMPARE(w.Command8->text(), QStringLiteral("LON"));
-    QCOMPARE(w.ButH->text(), QString());
+    QCOMPARE(t.text(QStringLiteral("Command8")), QStringLiteral("LON"));
+    QCOMPARE(t.text(QStringLiteral("ButH")), QString());
     QCOMPARE(pty.readAvailable(), QByteArray()); // choosing a mode sends nothing
 }
 
@@ -141,42 +159,46 @@ void TestCommands::tagDataCountWhileTyping()
 {
     QFETCH(QString, typed);
     QFETCH(QString, count);
-    TestDir dir;
-    MainWindow w;
-    w.show();
-    QTest::keyClicks(w.Text6, typed);
-    QCOMPARE(w.Text6->text(), typed);
-    QCOMPARE(w.Text5->text(), count);
-    w.Text6->clear();
-    QCOMPARE(w.Text5->text(), QStringLiteral("0"));
+    Tool t;
+    QWidget *data = t.control(QStringLiteral("Text6"));
+    QVERIFY(ui::focus(data));
+    QTest::keyClicks(data, typed);
+    QCOMPARE(t.text(QStringLiteral("Text6")), typed);
+    QCOMPARE(t.text(QStringLiteral("Text5")), count);
+    QVERIFY(ui::type(data, QString())); // all of it selected and deleted
+    QCOMPARE(t.text(QStringLiteral("Text5")), QStringLiteral("0"));
 }
 
 void TestCommands::miniLimitsTheField()
 {
-    TestDir dir;
-    MainWindow w;
-    w.show();
-    QTest::keyClicks(w.Text6, QStringLiteral("ABCDEFG"));
-    w.ChkMini->click();
-    QCOMPARE(w.Text6->text(), QStringLiteral("ABCDE"));
-    QCOMPARE(w.Text5->text(), QStringLiteral("5"));
-    QTest::keyClicks(w.Text6, QStringLiteral("H"));
-    QCOMPARE(w.Text6->text(), QStringLiteral("ABCDE"));
-    w.ChkMini->click();
-    QTest::keyClicks(w.Text6, QStringLiteral("H"));
-    QCOMPARE(w.Text6->text(), QStringLiteral("ABCDEH"));
-    // Characters outside 8 bits are refused as they are typed or pasted.
-    auto type = [&](const QString &text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text);
-        QApplication::sendEvent(w.Text6, &press);
+    Tool t;
+    QWidget *data = t.control(QStringLiteral("Text6"));
+    QWidget *mini = t.control(QStringLiteral("ChkMini"));
+    const auto typeMore = [&](const QString &keys) {
+        QVERIFY(ui::focus(data));
+        QTest::keyClick(data, Qt::Key_End);
+        QTest::keyClicks(data, keys);
     };
-    type(QStringLiteral("\u20AC"));
-    QCOMPARE(w.Text6->text(), QStringLiteral("ABCDEH"));
-    w.Text6->insert(QStringLiteral("x\u20ACy")); // what a paste does
-    QCOMPARE(w.Text6->text(), QStringLiteral("ABCDEH"));
-    type(QString::fromLatin1("\xE9"));
-    QCOMPARE(w.Text6->text(), QString::fromLatin1("ABCDEH\xE9"));
-    QCOMPARE(w.Text5->text(), QStringLiteral("7"));
+    QVERIFY(ui::type(data, QStringLiteral("ABCDEFG")));
+    QVERIFY(ui::click(mini));
+    QCOMPARE(t.text(QStringLiteral("Text6")), QStringLiteral("ABCDE"));
+    QCOMPARE(t.text(QStringLiteral("Text5")), QStringLiteral("5"));
+    typeMore(QStringLiteral("H"));
+    QCOMPARE(t.text(QStringLiteral("Text6")), QStringLiteral("ABCDE"));
+    QVERIFY(ui::click(mini));
+    typeMore(QStringLiteral("H"));
+    QCOMPARE(t.text(QStringLiteral("Text6")), QStringLiteral("ABCDEH"));
+    // Characters outside 8 bits are refused as they are typed or pasted.
+    QVERIFY(ui::focus(data));
+    QTest::keyClick(data, Qt::Key_End);
+    typeCharacter(data, QStringLiteral("\u20AC"));
+    QCOMPARE(t.text(QStringLiteral("Text6")), QStringLiteral("ABCDEH"));
+    QApplication::clipboard()->setText(QStringLiteral("x\u20ACy"));
+    QTest::keyClick(data, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(t.text(QStringLiteral("Text6")), QStringLiteral("ABCDEH"));
+    typeCharacter(data, QString::fromLatin1("\xE9"));
+    QCOMPARE(t.text(QStringLiteral("Text6")), QString::fromLatin1("ABCDEH\xE9"));
+    QCOMPARE(t.text(QStringLiteral("Text5")), QStringLiteral("7"));
 }
 
 void TestCommands::writeCommand_data()
@@ -196,8 +218,10 @@ void TestCommands::writeCommand_data()
     QTest::newRow("typed code") << false << "A" << "Z9" << QByteArray("W001AZ9\r") << "1";
     QTest::newRow("110 bytes") << false << QString(110, QLatin1Char('x')) << "R4"
                                << QByteArray("W0;0") + QByteArray(110, 'x') + "R4\r" << "110";
-    QTest::newRow("short form") << true << "12345" << "R4" << QByteArray("w512345R4\r") << "";
-    QTest::newRow("short form slash literal") << true << "/41" << "R4" << QByteArray("w3/41R4\r") << "";
+    // The short form sends the text as it stands and leaves the count as
+    // typing left it: counted while typing, empty when nothing was typed.
+    QTest::newRow("short form") << true << "12345" << "R4" << QByteArray("w512345R4\r") << "5";
+    QTest::newRow("short form slash literal") << true << "/41" << "R4" << QByteArray("w3/41R4\r") << "1";
     QTest::newRow("short form empty") << true << "" << "R4" << QByteArray("w0R4\r") << "";
 }
 
@@ -208,93 +232,95 @@ void TestCommands::writeCommand()
     QFETCH(QString, code);
     QFETCH(QByteArray, sent);
     QFETCH(QString, count);
-    TestDir dir;
+    Tool t;
     PtyPair pty;
     LoopbackReader reader;
-    MainWindow w;
-    QVERIFY(connectBoth(w, pty, reader));
+    QVERIFY(connectBoth(t, pty, reader));
     if (mini)
-        w.ChkMini->click();
-    w.Text6->setText(data);
-    w.Text5->clear(); // the short form leaves it alone
-    w.CmboInterval->setEditText(code);
-    w.Command17->click();
+        QVERIFY(ui::click(t.control(QStringLiteral("ChkMini"))));
+    QVERIFY(ui::type(t.control(QStringLiteral("Text6")), data));
+    QVERIFY(ui::type(t.control(QStringLiteral("CmboInterval")), code));
+    QCOMPARE(t.text(QStringLiteral("Text6")), data);
+    QCOMPARE(t.text(QStringLiteral("CmboInterval")), code);
+    QVERIFY(ui::click(t.button(QStringLiteral("Command17"))));
     QVERIFY(reader.waitForBytes(sent.size()));
     QCOMPARE(reader.received(), sent);
-    QCOMPARE(w.Text5->text(), count);
+    QCOMPARE(t.text(QStringLiteral("Text5")), count);
     QTest::qWait(30);
     QCOMPARE(pty.readAvailable(), QByteArray()); // TCP first: the serial port hears nothing
 }
 
 void TestCommands::writeRefusals()
 {
-    TestDir dir;
+    Tool t;
     LoopbackReader reader;
-    MainWindow w;
-    QVERIFY(connectTcp(w, reader));
-    QCOMPARE(w.CmboInterval->count(), 7);
-    QCOMPARE(w.CmboInterval->itemText(0), QStringLiteral("C0"));
-    QCOMPARE(w.CmboInterval->itemText(6), QStringLiteral("R6"));
+    QVERIFY(connectTcp(t, reader));
+    auto *codes = t.control<QComboBox>(QStringLiteral("CmboInterval"));
+    QCOMPARE(codes->count(), 7);
+    QCOMPARE(codes->itemText(0), QStringLiteral("C0"));
+    QCOMPARE(codes->itemText(6), QStringLiteral("R6"));
 
     // 2079 bytes still go; 2080 cannot carry their length.
-    w.Text6->setText(QString(2079, QLatin1Char('d')));
-    w.Command17->click();
+    QWidget *data = t.control(QStringLiteral("Text6"));
+    QVERIFY(ui::type(data, QString(2079, QLatin1Char('d'))));
+    QVERIFY(ui::click(t.button(QStringLiteral("Command17"))));
     QVERIFY(reader.waitForBytes(2079 + 7));
     QCOMPARE(reader.received().left(4), QByteArray("W0\xFF" "9"));
     reader.clearReceived();
-    w.Text6->setText(QString(2078, QLatin1Char('d')) + QStringLiteral("/41/42"));
-    w.Command17->click();
-    QCOMPARE(w.Text5->text(), QStringLiteral("2080"));
-    QVERIFY(w.Connect_Error->text().contains(QLatin1String("2080")));
-
-    // A character outside 8 bits put there by the program is not sent altered.
-    w.Text6->setText(QStringLiteral("A\u20ACB"));
-    w.Command17->click();
-    QVERIFY(w.Connect_Error->text().contains(QLatin1String("U+20AC")));
-    w.Text6->setText(QStringLiteral("AB"));
-    w.CmboInterval->setEditText(QStringLiteral("R\u0104"));
-    w.Command17->click();
-    QVERIFY(w.Connect_Error->text().contains(QLatin1String("U+0104")));
+    QVERIFY(ui::type(data, QString(2078, QLatin1Char('d')) + QStringLiteral("/41/42")));
+    QVERIFY(ui::click(t.button(QStringLiteral("Command17"))));
+    QCOMPARE(t.text(QStringLiteral("Text5")), QStringLiteral("2080"));
+    QVERIFY2(t.status().contains(QLatin1String("2080")), qPrintable(t.status()));
     QTest::qWait(50);
     QCOMPARE(reader.received(), QByteArray());
+
+    // A character outside 8 bits never gets into the code to be sent altered:
+    // typing one is refused, as it is in the data field.
+    QVERIFY(ui::type(codes, QStringLiteral("R")));
+    typeCharacter(codes->lineEdit(), QStringLiteral("\u0104"));
+    QCOMPARE(codes->currentText(), QStringLiteral("R"));
 }
 
 void TestCommands::setupTagDialog()
 {
-    TestDir dir;
+    Tool t;
     PtyPair pty;
     LoopbackReader reader;
-    MainWindow w;
-    w.mnuConfigureSetupTag->trigger();
-    SetupTagDialog *d = w.existingSetupTag();
+    QDialog *d = t.setupTag();
     QVERIFY(d && d->isVisible() && !d->isModal());
     QCOMPARE(d->windowTitle(), QStringLiteral("Read/Write Setup Tag"));
-    QCOMPARE(d->Command11->text(), QStringLiteral("Read setup tag,M"));
-    QCOMPARE(d->Command5->text(), QStringLiteral("Write setup tag (With_Act_Config)"));
-    QVERIFY(d->Command5->geometry().top() < d->Command11->geometry().top());
-    QCOMPARE(d->Command11->nextInFocusChain(), d->Command5);
-    w.mnuConfigureSetupTag->trigger();
-    QCOMPARE(w.existingSetupTag(), d);
+    QPushButton *read = ui::find<QPushButton>(d, QStringLiteral("Command11"));
+    QPushButton *write = ui::find<QPushButton>(d, QStringLiteral("Command5"));
+    QVERIFY(read && write);
+    QCOMPARE(read->text(), QStringLiteral("Read setup tag,M"));
+    QCOMPARE(write->text(), QStringLiteral("Write setup tag (With_Act_Config)"));
+    QVERIFY(write->geometry().top() < read->geometry().top());
+    // The read button comes first to the keyboard, though it stands below.
+    QVERIFY(ui::focus(read));
+    QTest::keyClick(read, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), write);
+    QCOMPARE(t.setupTag(), d);
+    QCOMPARE(t.w.findChildren<QDialog *>(SetupTag).size(), 1);
 
-    d->Command11->click(); // no link: nothing, no message
-    QCOMPARE(w.Connect_Error->text(), QString());
+    QVERIFY(ui::click(read)); // no link: nothing, no message
+    QCOMPARE(t.status(), QString());
 
-    QVERIFY(connectSerial(w, pty));
-    d->Command11->click();
-    d->Command5->click();
-    d->Command5->click();
+    QVERIFY(connectSerial(t, pty));
+    QVERIFY(ui::click(read));
+    QVERIFY(ui::click(write));
+    QVERIFY(ui::click(write));
     QCOMPARE(pty.readAtLeast(6), QByteArray("M\rK\rK\r"));
 
-    selectTcp(w, reader.portText());
-    w.Command1_Click(); // the TCP side's Disconnect: serial stays open
-    QVERIFY(connectTcp(w, reader));
-    d->Command5->click();
+    QVERIFY(selectTcp(t, reader.portText()));
+    QVERIFY(ui::click(t.button(QStringLiteral("Command1")))); // the TCP side's Disconnect: serial stays open
+    QVERIFY(connectTcp(t, reader));
+    QVERIFY(ui::click(write));
     QVERIFY(reader.waitForBytes(2));
     QTest::qWait(30);
     QCOMPARE(reader.received(), QByteArray("K\r"));
     QCOMPARE(pty.readAvailable(), QByteArray());
-    d->close();
-    QTRY_VERIFY(!w.existingSetupTag());
+    QVERIFY(closeBox(d));
+    QTRY_VERIFY(!ui::dialog(&t.w, SetupTag));
 }
 
 QTEST_MAIN(TestCommands)

@@ -1,5 +1,6 @@
 #include "platform/configfiles.h"
 #include "protocol/linefile.h"
+#include "support/results.h"
 #include "support/testdir.h"
 
 #include <QFile>
@@ -12,6 +13,12 @@
 
 using namespace zanto;
 using Lines = QList<QByteArray>;
+
+// The lines read, or none when the file was refused.
+static Lines linesOf(const Result<Lines> &read)
+{
+    return read ? *read : Lines{};
+}
 
 // "1".."count", each filled to `width` characters.
 static Lines numbered(int count, qsizetype width = 0)
@@ -70,9 +77,9 @@ void TestConfigFiles::fileName()
     QFETCH(QString, readerName);
     QFETCH(QString, fileName);
     QFETCH(QString, problem);
-    const ConfigFileName result = configFileName(readerName);
-    QCOMPARE(result.fileName, fileName);
-    QCOMPARE(result.problem, problem);
+    const Result<QString> result = configFileName(readerName);
+    QCOMPARE(result ? *result : QString(), fileName);
+    QCOMPARE(problemOf(result), problem);
 }
 
 void TestConfigFiles::readFile_data()
@@ -82,7 +89,8 @@ void TestConfigFiles::readFile_data()
     QTest::addColumn<Lines>("expected");
     QTest::addColumn<bool>("refused");
 
-    const Lines twelve = configFileLines(ConfigFields{});
+    const Lines twelve{"XXXXX", "Standard", "9600", "4-wire", "Frequency hopping default sub-bands", "0D", "00", "F5",
+                       "48", "No Heartbeat", "Read Always", "Range 4(100%)"};
     const Lines full = numbered(16, 4094); // with CR LF exactly 64 KiB
     QTest::newRow("CR LF") << "file" << formatLines(twelve) << twelve << false;
     QTest::newRow("LF only") << "file" << formatLines(twelve).replace("\r\n", "\n") << twelve << false;
@@ -117,10 +125,10 @@ void TestConfigFiles::readFile()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else if (kind == "link")
         QVERIFY(dir.write("real.zq", content) && QFile::link(dir.filePath("real.zq"), path));
-    const ConfigFileContent read = readConfigFile(dir.path(), "cfg.zq");
-    QCOMPARE(read.lines, expected);
-    QCOMPARE(read.problem.contains("cfg.zq"), refused);
-    QCOMPARE(read.problem.isEmpty(), !refused);
+    const Result<Lines> read = readConfigFile(dir.path(), "cfg.zq");
+    QCOMPARE(linesOf(read), expected);
+    QCOMPARE(problemOf(read).contains("cfg.zq"), refused);
+    QCOMPARE(problemOf(read).isEmpty(), !refused);
 }
 
 void TestConfigFiles::listsRegularZqFilesSorted()
@@ -179,16 +187,16 @@ void TestConfigFiles::entriesByRawName()
     QCOMPARE(shown, (QStringList{".zq", QString::fromUtf8("Caf\u00E9.zq"), "a.zq", "b.zq", "broken.zq", "caf\\xE9.zq",
                                  "f.zq", "l.zq", "\\xFF.zq"}));
 
-    QCOMPARE(readConfigFile(dir.path(), "caf\xE9.zq").lines, (Lines{"LATIN", "Track"}));
-    QCOMPARE(readConfigFile(dir.path(), "caf\xE9.zq").problem, QString());
-    QCOMPARE(readConfigFile(dir.path(), "\xFF.zq").lines, Lines{"x"});
-    QCOMPARE(readConfigFile(dir.path(), "l.zq").problem, "Not loaded: l.zq is a symbolic link, not a regular file");
-    QCOMPARE(readConfigFile(dir.path(), "broken.zq").problem, "Not loaded: broken.zq is a symbolic link, not a regular file");
-    QCOMPARE(readConfigFile(dir.path(), "f.zq").problem, "Not loaded: f.zq is a FIFO, not a regular file");
+    QCOMPARE(linesOf(readConfigFile(dir.path(), "caf\xE9.zq")), (Lines{"LATIN", "Track"}));
+    QCOMPARE(problemOf(readConfigFile(dir.path(), "caf\xE9.zq")), QString());
+    QCOMPARE(linesOf(readConfigFile(dir.path(), "\xFF.zq")), Lines{"x"});
+    QCOMPARE(problemOf(readConfigFile(dir.path(), "l.zq")), "Not loaded: l.zq is a symbolic link, not a regular file");
+    QCOMPARE(problemOf(readConfigFile(dir.path(), "broken.zq")), "Not loaded: broken.zq is a symbolic link, not a regular file");
+    QCOMPARE(problemOf(readConfigFile(dir.path(), "f.zq")), "Not loaded: f.zq is a FIFO, not a regular file");
     // Named in the shown form, the file gone meanwhile, a name reaching into another folder.
-    QCOMPARE(readConfigFile(dir.path(), "\\xFF.zq").problem, "Not loaded: \\\\xFF.zq is no longer there");
-    QCOMPARE(readConfigFile(dir.path(), "sub/in.zq").problem, "Not loaded: cannot read sub/in.zq: a file name cannot hold '/'");
-    QCOMPARE(readConfigFile(dir.path(), "sub/in.zq").lines, Lines{});
+    QCOMPARE(problemOf(readConfigFile(dir.path(), "\\xFF.zq")), "Not loaded: \\\\xFF.zq is no longer there");
+    QCOMPARE(problemOf(readConfigFile(dir.path(), "sub/in.zq")), "Not loaded: cannot read sub/in.zq: a file name cannot hold '/'");
+    QCOMPARE(linesOf(readConfigFile(dir.path(), "sub/in.zq")), Lines{});
 }
 
 QTEST_GUILESS_MAIN(TestConfigFiles)

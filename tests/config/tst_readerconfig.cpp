@@ -1,121 +1,230 @@
-#include "config/readerconfigdialog.h"
+// The Configure Reader dialog, opened by its menu and worked with the keys
+// and the mouse, against a loopback reader and a pty; the texts the program
+// puts there come from a reader's reply or a configuration file.
 #include "support/harness.h"
-#include "support/testdir.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
-
-using namespace zanto;
+#include <QWindow>
 
 namespace {
 
+const QString ReaderConfig = QStringLiteral("ReaderConfig");
+
+// The twelve fields in file order, and what a fresh dialog holds.
+const char *const FieldNames[] = {"ReaderName", "Mode",         "BaudRate",  "RS485Mode", "Frequency",  "TermChar",
+                                  "HeadChar",   "StringLength", "HandShake", "Heartbeat", "TagsToRead", "ReadRange"};
+const char *const StartTexts[] = {"XXXXX", "Standard", "9600", "4-wire", "Frequency hopping default sub-bands", "0D",
+                                  "00",    "F5",       "48",   "No Heartbeat", "Read Always",                     "Range 4(100%)"};
+constexpr int FieldCount = 12;
+// "Write to File" writes this long after the click.
+constexpr qint64 WriteDelayMs = 1000;
+
 const QByteArray StartingFile = "XXXXX\r\nStandard\r\n9600\r\n4-wire\r\nFrequency hopping default sub-bands\r\n"
                                 "0D\r\n00\r\nF5\r\n48\r\nNo Heartbeat\r\nRead Always\r\nRange 4(100%)\r\n";
+const QStringList Modes{"Standard", "Enhanced", "Track", "Universal"};
 // Shown (1) or hidden (0) by each mode's rule: TermChar, HeadChar, StringLength,
 // Heartbeat, HandShake, TagsToRead.
 const char *const Rule[] = {"000000", "101000", "111011", "111100"};
 
-ConfigField fieldNamed(const QString &name)
+int fieldIndex(const QString &name)
 {
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        if (name == QLatin1String(fieldControlName(ConfigField(k))))
-            return ConfigField(k);
+    for (int k = 0; k < FieldCount; ++k) {
+        if (name == QLatin1String(FieldNames[k]))
+            return k;
     }
     qFatal("no field %s", qPrintable(name));
 }
 
-// "Field=text" settings, put there as the program (not the user) would.
-void apply(ReaderConfigDialog *dlg, const QStringList &settings)
+QString startText(const QString &name)
 {
-    for (const QString &s : settings)
-        dlg->setFieldText(fieldNamed(s.section('=', 0, 0)), s.section('=', 1));
+    return QString::fromLatin1(StartTexts[fieldIndex(name)]);
 }
 
-ConfigFields with(const QStringList &settings)
+// All twelve texts in one line, so a comparison shows every difference at once:
+// the starting texts with the "Field=text" settings over them.
+QString with(const QStringList &settings)
 {
-    ConfigFields f;
+    QStringList texts;
+    for (const char *start : StartTexts)
+        texts << QString::fromLatin1(start);
     for (const QString &s : settings)
-        fieldText(f, fieldNamed(s.section('=', 0, 0))) = s.section('=', 1).toLatin1();
-    return f;
-}
-
-// All twelve texts in one line, so a comparison shows every difference at once.
-QString texts(const ConfigFields &f)
-{
+        texts[fieldIndex(s.section('=', 0, 0))] = s.section('=', 1);
     QStringList out;
-    for (int k = 0; k < ConfigFieldCount; ++k)
-        out << QLatin1String(fieldControlName(ConfigField(k))) + QLatin1Char('=')
-                   + QString::fromLatin1(fieldText(f, ConfigField(k)));
+    for (int k = 0; k < FieldCount; ++k)
+        out << QLatin1String(FieldNames[k]) + QLatin1Char('=') + texts[k];
     return out.join('|');
 }
-QString texts(ReaderConfigDialog *dlg)
+
+QWidget *field(const QDialog *dlg, const QString &name)
 {
-    return texts(dlg->fields());
+    return ui::find(dlg, name);
+}
+
+// What the twelve fields show, as with() gives it.
+QString texts(const QDialog *dlg)
+{
+    QStringList out;
+    for (const char *name : FieldNames)
+        out << QLatin1String(name) + QLatin1Char('=') + ui::text(field(dlg, QLatin1String(name)));
+    return out.join('|');
 }
 
 // The fields marked by a refusal.
-QString marks(ReaderConfigDialog *dlg)
+QString marks(const QDialog *dlg)
 {
     QStringList out;
-    for (int k = 0; k < ConfigFieldCount; ++k) {
-        if (dlg->fieldControl(ConfigField(k))->property("invalid").toBool())
-            out << dlg->fieldControl(ConfigField(k))->objectName();
+    for (const char *name : FieldNames) {
+        if (field(dlg, QLatin1String(name))->property("invalid").toBool())
+            out << QLatin1String(name);
     }
     return out.join(' ');
 }
 
-QString visibility(ReaderConfigDialog *dlg)
+QString visibility(const QDialog *dlg)
 {
     QString out;
-    for (QWidget *w : QList<QWidget *>{dlg->TermChar, dlg->HeadChar, dlg->StringLength, dlg->Heartbeat,
-                                       dlg->HandShake, dlg->TagsToRead})
-        out += w->isVisibleTo(dlg) ? '1' : '0';
+    for (const char *name : {"TermChar", "HeadChar", "StringLength", "Heartbeat", "HandShake", "TagsToRead"})
+        out += field(dlg, QLatin1String(name))->isVisibleTo(dlg) ? '1' : '0';
     return out;
 }
 
-// A pick from the list with the arrow keys, as a user makes one.
-void pick(QComboBox *combo, const QString &entry)
+// The message under the fields, whole: the label cuts a long one, its tooltip
+// holds all of it.
+QString problemText(const QDialog *dlg)
 {
-    const int index = combo->findText(entry, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-    combo->setCurrentIndex(index > 0 ? index - 1 : index + 1);
-    QTest::keyClick(combo, index > 0 ? Qt::Key_Down : Qt::Key_Up);
-    QCOMPARE(combo->currentText(), entry);
+    return ui::find<QLabel>(dlg, QStringLiteral("Problem"))->toolTip();
 }
 
-// Types over the whole text, or after it when `keys` starts with '+'; '\b' is a
-// backspace.
-void typeInto(QLineEdit *edit, const QString &keys)
+QStringList listed(const QDialog *dlg)
 {
-    edit->setFocus();
-    keys.startsWith('+') ? edit->end(false) : edit->selectAll();
-    for (QChar c : keys.mid(keys.startsWith('+') ? 1 : 0)) {
+    const auto *list = ui::find<QListWidget>(dlg, QStringLiteral("File1"));
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+bool click(const QDialog *dlg, const char *button)
+{
+    return ui::click(ui::find(dlg, QLatin1String(button)));
+}
+
+// The close box of a window's frame: the close the window system asks for.
+bool closeBox(QWidget *window)
+{
+    return window->windowHandle() && window->windowHandle()->close();
+}
+
+QLineEdit *editOf(QWidget *control)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        return combo->lineEdit();
+    return qobject_cast<QLineEdit *>(control);
+}
+
+// Keys typed into a field, over its whole text or, with `after`, after it;
+// '\b' is a backspace. Each character comes as the key that makes it, whatever
+// it is on the user's keyboard.
+bool typeKeys(QWidget *control, const QString &keys, bool after = false)
+{
+    QLineEdit *edit = editOf(control);
+    if (!edit || !ui::focus(control))
+        return false;
+    if (after)
+        QTest::keyClick(edit, Qt::Key_End);
+    else
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    if (keys.isEmpty() && !after)
+        QTest::keyClick(edit, Qt::Key_Delete);
+    for (QChar c : keys) {
         if (c == '\b')
             QTest::keyClick(edit, Qt::Key_Backspace);
         else
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+    return true;
+}
+
+// Pasted over the field's whole text.
+bool paste(QWidget *control, const QString &text)
+{
+    QLineEdit *edit = editOf(control);
+    if (!edit || !ui::focus(control))
+        return false;
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    return true;
+}
+
+// A pick from the list with the arrow keys, as a user makes one: the arrows
+// step from the entry shown, and the last step lands on the entry.
+bool pick(QWidget *control, const QString &entry)
+{
+    auto *combo = qobject_cast<QComboBox *>(control);
+    if (!combo || !ui::focus(combo))
+        return false;
+    const auto shown = [combo] { return combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive); };
+    const int target = combo->findText(entry, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (target < 0)
+        return false;
+    if (shown() == target) // a step away first: the pick is the step back
+        QTest::keyClick(combo, target > 0 ? Qt::Key_Up : Qt::Key_Down);
+    for (int steps = 0; steps <= combo->count() && shown() != target; ++steps)
+        QTest::keyClick(combo, shown() < 0 || shown() < target ? Qt::Key_Down : Qt::Key_Up);
+    return combo->currentText() == entry;
+}
+
+// A file in the dialog's list chosen with the mouse.
+bool choose(const QDialog *dlg, const QString &fileName)
+{
+    auto *list = ui::find<QListWidget>(dlg, QStringLiteral("File1"));
+    const QList<QListWidgetItem *> items = list->findItems(fileName, Qt::MatchExactly);
+    if (items.size() != 1 || !ui::activate(list))
+        return false;
+    list->scrollToItem(items.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(items.first()).center());
+    return items.first()->isSelected();
+}
+
+// A configuration file that puts `text` into the field and leaves the fields
+// before it at their starting texts (and those after it untouched).
+QByteArray fileSetting(const QString &name, const QString &text)
+{
+    QByteArray content;
+    for (int k = 0; k < fieldIndex(name); ++k)
+        content += QByteArray(StartTexts[k]) + "\r\n";
+    return content + text.toLatin1() + "\r\n";
+}
+
+// The same for several fields at once: all twelve lines, starting texts but
+// for the settings.
+QByteArray fileSettings(const QStringList &settings)
+{
+    QList<QByteArray> lines;
+    for (const char *start : StartTexts)
+        lines << start;
+    for (const QString &s : settings)
+        lines[fieldIndex(s.section('=', 0, 0))] = s.section('=', 1).toLatin1();
+    return lines.join("\r\n") + "\r\n";
 }
 
 // Connected over TCP with the dialog open and its read request received.
-bool openConnected(MainWindow &w, LoopbackReader &reader)
+QDialog *openConnected(Tool &t, LoopbackReader &reader)
 {
-    w.Text1->setText(QStringLiteral("30")); // short bursts: replies are decoded quickly
-    if (!connectTcp(w, reader))
-        return false;
-    w.readerConfig(true);
-    return reader.waitForBytes(2) && reader.received() == "L\r";
-}
-
-QStringList listed(ReaderConfigDialog *dlg)
-{
-    QStringList out;
-    for (int i = 0; i < dlg->File1->count(); ++i)
-        out << dlg->File1->item(i)->text();
-    return out;
+    // Short bursts: replies are decoded quickly.
+    if (!t.setQuietInterval(30) || !connectTcp(t, reader))
+        return nullptr;
+    QDialog *dlg = t.readerConfig();
+    return dlg && reader.waitForBytes(2) && reader.received() == "L\r" ? dlg : nullptr;
 }
 
 } // namespace
@@ -141,23 +250,26 @@ private slots:
 // to the serial port only; each opening asks once, and starts afresh.
 void TestReaderConfig::readOnTcpSendOnSerial()
 {
-    TestDir dir;
-    MainWindow w;
+    Tool t;
     PtyPair pty;
     LoopbackReader reader;
-    QVERIFY(pty.isValid() && connectBoth(w, pty, reader));
-    ReaderConfigDialog *dlg = w.readerConfig(true);
+    QVERIFY(pty.isValid() && connectBoth(t, pty, reader));
+    QDialog *dlg = t.readerConfig();
+    QVERIFY(dlg);
     QTRY_COMPARE(reader.received(), QByteArray("L\r"));
-    QCOMPARE(w.readerConfig(true), dlg); // opening an open dialog is no new opening
-    dlg->ReadConfig->click();
-    dlg->SendConfig->click();
+    QCOMPARE(t.readerConfig(), dlg); // opening an open dialog is no new opening
+    QVERIFY(click(dlg, "ReadConfig"));
+    QVERIFY(click(dlg, "SendConfig"));
     QCOMPARE(pty.readAtLeast(22), QByteArray("C017$$$$SXXXXXC01R4B1\r"));
     QTRY_COMPARE(reader.received(), QByteArray("L\rL\r"));
 
-    apply(dlg, {"ReaderName=CHANGED"});
-    dlg->close();
-    QTRY_VERIFY(!w.existingReaderConfig());
-    QCOMPARE(texts(w.readerConfig(true)), texts(ConfigFields{}));
+    QVERIFY(typeKeys(field(dlg, QStringLiteral("ReaderName")), QStringLiteral("CHANG")));
+    QCOMPARE(texts(dlg), with({"ReaderName=CHANG"}));
+    QVERIFY(closeBox(dlg));
+    QTRY_VERIFY(!ui::dialog(&t.w, ReaderConfig));
+    dlg = t.readerConfig();
+    QVERIFY(dlg);
+    QCOMPARE(texts(dlg), with({}));
     QTRY_COMPARE(reader.received(), QByteArray("L\rL\rL\r"));
     QTest::qWait(100);
     QCOMPARE(reader.received(), QByteArray("L\rL\rL\r"));
@@ -166,56 +278,64 @@ void TestReaderConfig::readOnTcpSendOnSerial()
 
 void TestReaderConfig::replyFills_data()
 {
-    QTest::addColumn<QByteArray>("configString");
+    QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<int>("mode");
-    QTest::newRow("Standard") << QByteArray("$$$$SABCDEC03RBBE") << 0;
-    QTest::newRow("Enhanced") << QByteArray("$$$$SRDR01C98R2B4LFAT0A") << 1;
-    QTest::newRow("Track") << QByteArray("$$$$STRK01C42RJB7LV3T1BH02X30M7") << 2;
-    QTest::newRow("Universal") << QByteArray("UUUUSUNI01C99R1B0LF8T0DH7EA2") << 3;
+    QTest::addColumn<QStringList>("shown"); // the texts that differ from the starting ones
+    QTest::newRow("Standard") << QByteArray("0017$$$$SABCDEC03RBBE\r") << 0
+                              << QStringList{"ReaderName=ABCDE", "Frequency=Adaptive Frequency Hopping default sub-bands",
+                                             "ReadRange=20%", "BaudRate=115200", "RS485Mode=2-wire"};
+    QTest::newRow("Enhanced") << QByteArray("0023$$$$SRDR01C98R2B4LFAT0A\r") << 1
+                              << QStringList{"Mode=Enhanced", "ReaderName=RDR01", "Frequency=Frequency hopping all sub-bands",
+                                             "ReadRange=Range 2(33%)", "BaudRate=57600", "StringLength=Data+Mark",
+                                             "TermChar=0A"};
+    QTest::newRow("Track") << QByteArray("0031$$$$STRK01C42RJB7LV3T1BH02X30M7\r") << 2
+                           << QStringList{"Mode=Track", "ReaderName=TRK01", "Frequency=42", "ReadRange=100%",
+                                          "BaudRate=19200", "RS485Mode=2-wire", "StringLength=V3", "TermChar=1B",
+                                          "HeadChar=02", "HandShake=30", "TagsToRead=7"};
+    QTest::newRow("Universal") << QByteArray("0028UUUUSUNI01C99R1B0LF8T0DH7EA2\r") << 3
+                               << QStringList{"Mode=Universal", "ReaderName=UNI01", "Frequency=Adaptive Frequency all sub-bands",
+                                              "ReadRange=Range 1(1%)", "BaudRate=4800", "StringLength=Mark only",
+                                              "HeadChar=7E", "Heartbeat=Heartbeat with handshake"};
 }
 
 // A reply before the dialog was ever opened creates it hidden and fills it; the
 // creation asks the reader exactly once, the later opening not again. Edits then
-// give way to the next reply. (Which texts a reply stands for is the decoder's
-// own test; here the dialog must show what it decodes.)
+// give way to the next reply, in the fields it carries only.
 void TestReaderConfig::replyFills()
 {
-    QFETCH(QByteArray, configString);
+    QFETCH(QByteArray, reply);
     QFETCH(int, mode);
-    const auto decodedOnto = [](ConfigFields fields, const QByteArray &string) {
-        applyDecoded(decodeConfigReply(buildConfigReply(string)).value(), fields);
-        return texts(fields);
-    };
+    QFETCH(QStringList, shown);
 
-    TestDir dir;
-    MainWindow w;
+    Tool t;
     LoopbackReader reader;
-    w.Text1->setText(QStringLiteral("30"));
-    QVERIFY(connectTcp(w, reader));
-    reader.send(buildConfigReply(configString));
-    QTRY_VERIFY(w.existingReaderConfig());
-    ReaderConfigDialog *dlg = w.existingReaderConfig();
+    QVERIFY(t.setQuietInterval(30));
+    QVERIFY(connectTcp(t, reader));
+    reader.send(reply);
+    QTRY_VERIFY(ui::dialog(&t.w, ReaderConfig));
+    QDialog *dlg = ui::dialog(&t.w, ReaderConfig);
     QVERIFY(!dlg->isVisible());
-    QCOMPARE(texts(dlg), decodedOnto({}, configString));
+    QCOMPARE(texts(dlg), with(shown));
     QCOMPARE(visibility(dlg), Rule[mode]);
-    QCOMPARE(int(w.currentMode()), mode);
-    const QRadioButton *options[] = {w.OptStandard, w.OptEnhanced, w.OptTrack, w.OptUniversal};
-    QVERIFY(options[mode]->isChecked());
-    QCOMPARE(w.readerConfig(true), dlg);
+    const char *const options[] = {"OptStandard", "OptEnhanced", "OptTrack", "OptUniversal"};
+    for (int m = 0; m < 4; ++m)
+        QCOMPARE(t.control<QRadioButton>(QLatin1String(options[m]))->isChecked(), m == mode);
+    QCOMPARE(t.readerConfig(), dlg);
     QTest::qWait(150);
     QCOMPARE(reader.received(), QByteArray("L\r"));
 
-    typeInto(dlg->ReaderName, "QQ");
-    typeInto(dlg->Frequency->lineEdit(), "33");
-    typeInto(dlg->TermChar, "77");
-    pick(dlg->Mode, "Track");
-    const ConfigFields edited = dlg->fields();
-    reader.send(buildConfigReply("$$$$SABCDEC05R3B2")); // Standard: the fields it carries only
-    QTRY_COMPARE(dlg->fieldText(ConfigField::ReaderName), QStringLiteral("ABCDE"));
-    QCOMPARE(texts(dlg), decodedOnto(edited, "$$$$SABCDEC05R3B2"));
+    QVERIFY(pick(field(dlg, QStringLiteral("Mode")), QStringLiteral("Track")));
+    QVERIFY(typeKeys(field(dlg, QStringLiteral("ReaderName")), QStringLiteral("QQ")));
+    QVERIFY(typeKeys(field(dlg, QStringLiteral("Frequency")), QStringLiteral("33")));
+    QVERIFY(typeKeys(field(dlg, QStringLiteral("TermChar")), QStringLiteral("77")));
+    QCOMPARE(texts(dlg), with(shown + QStringList{"Mode=Track", "ReaderName=QQ", "Frequency=33", "TermChar=77"}));
+    reader.send("0017$$$$SABCDEC05R3B2\r"); // Standard: the fields it carries only
+    QTRY_COMPARE(ui::text(field(dlg, QStringLiteral("ReaderName"))), QStringLiteral("ABCDE"));
+    QCOMPARE(texts(dlg), with(shown + QStringList{"TermChar=77", "Mode=Standard", "ReaderName=ABCDE", "Frequency=05",
+                                                  "ReadRange=Range 3(66%)", "BaudRate=19200", "RS485Mode=4-wire"}));
     QVERIFY(texts(dlg).contains("|TermChar=77|"));
     QCOMPARE(visibility(dlg), Rule[0]);
-    QCOMPARE(w.currentMode(), ReaderMode::Standard);
+    QVERIFY(t.control<QRadioButton>(QStringLiteral("OptStandard"))->isChecked());
 }
 
 void TestReaderConfig::editing_data()
@@ -242,31 +362,34 @@ void TestReaderConfig::editing_data()
     row("track is no mode", {"pick Mode=Universal", "enter Mode=track", "rule"}, {"Mode=track"}, Rule[3]);
     row("trailing blank is no mode", {"pick Mode=Track", "enter Mode=Enhanced ", "rule"}, {"Mode=Enhanced "}, Rule[2]);
     row("empty is no mode", {"pick Mode=Enhanced", "enter Mode=\b", "rule"}, {"Mode="}, Rule[1]);
-    // Typing limits bind typing only, never a text the program put there.
+    // Typing limits bind typing only, never a text the program put there. A
+    // field is typed into where its mode shows it.
     row("name: sixth refused", {"type ReaderName=ABCDEFG"}, {"ReaderName=ABCDE"});
     row("name: full, one more", {"add ReaderName=Y"}, {});
-    row("TermChar: third refused", {"type TermChar=123"}, {"TermChar=12"});
-    row("HeadChar: third refused", {"type HeadChar=ABC"}, {"HeadChar=AB"});
-    row("HandShake: third refused", {"type HandShake=0d1"}, {"HandShake=0d"});
+    row("TermChar: third refused", {"pick Mode=Enhanced", "type TermChar=123"}, {"Mode=Enhanced", "TermChar=12"}, Rule[1]);
+    row("HeadChar: third refused", {"pick Mode=Track", "type HeadChar=ABC"}, {"Mode=Track", "HeadChar=AB"}, Rule[2]);
+    row("HandShake: third refused", {"pick Mode=Track", "type HandShake=0d1"}, {"Mode=Track", "HandShake=0d"}, Rule[2]);
     row("program text stands", {"set ReaderName=LONGNAME1", "add ReaderName=Z"}, {"ReaderName=LONGNAME1"});
     row("program text shortens", {"set ReaderName=LONGNAME1", "add ReaderName=\b\b"}, {"ReaderName=LONGNAM"});
     row("paste too long", {"paste ReaderName=ABCDEFGH"}, {});
     row("name: beyond 8 bits", {"type ReaderName=A\u20AC"}, {"ReaderName=A"});
     row("list: beyond 8 bits", {"type Frequency=5\u20AC6"}, {"Frequency=56"});
-    row("list: pasted beyond 8 bits", {"paste Heartbeat=x\u20AC"}, {});
+    row("list: pasted beyond 8 bits", {"pick Mode=Universal", "paste Heartbeat=x\u20AC"}, {"Mode=Universal"}, Rule[3]);
     row("list: latin-1", {"type Frequency=\u00C9t\u00C9"}, {"Frequency=\u00C9t\u00C9"});
-    row("list: no length limit", {"type StringLength=forty characters of text, all of it kept"},
-        {"StringLength=forty characters of text, all of it kept"});
+    row("list: no length limit", {"pick Mode=Enhanced", "type StringLength=forty characters of text, all of it kept"},
+        {"Mode=Enhanced", "StringLength=forty characters of text, all of it kept"}, Rule[1]);
     // An edit of the field a refusal marked settles the message; another's does not.
     row("other field edited", {"set ReadRange=95%", "send", "type ReaderName=AB"}, {"ReadRange=95%", "ReaderName=AB"},
         Rule[0], "ReadRange");
     row("marked field edited", {"set ReadRange=95%", "send", "type ReadRange=90%"}, {"ReadRange=90%"});
 }
 
-// Steps: "set F=text" (by the program), "type F=keys" (over the text), "add F=keys"
-// (after it), "enter F=keys" (typed, then Return and the focus elsewhere), "pick
-// F=entry", "paste F=text" (over the text), "rule" (applied by another part),
-// "send" (Send Setup to Reader, no link open); '\b' is a backspace.
+// Steps: "set F=text" (by the program: a configuration file holding it is
+// loaded), "type F=keys" (over the text), "add F=keys" (after it), "enter
+// F=keys" (typed, then Return and the focus elsewhere), "pick F=entry", "paste
+// F=text" (over the text), "rule" (applied by another part: Load from File with
+// no file chosen), "send" (Send Setup to Reader, no link open); '\b' is a
+// backspace.
 void TestReaderConfig::editing()
 {
     QFETCH(QStringList, steps);
@@ -274,43 +397,48 @@ void TestReaderConfig::editing()
     QFETCH(QString, visible);
     QFETCH(QString, marked);
 
-    TestDir dir;
-    MainWindow w;
-    ReaderConfigDialog *dlg = w.readerConfig(true);
+    Tool t;
+    // The files the program's texts come from, there before the dialog lists them.
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        if (steps[i].startsWith("set "))
+            QVERIFY(t.dir.write(QString("set%1.zq").arg(i), fileSetting(steps[i].section(' ', 1).section('=', 0, 0),
+                                                                         steps[i].section('=', 1))));
+    }
+    QDialog *dlg = t.readerConfig();
+    QVERIFY(dlg);
     QCOMPARE(visibility(dlg), Rule[0]);
-    for (const QString &step : steps) {
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const QString &step = steps[i];
         const QString verb = step.section(' ', 0, 0), text = step.section('=', 1);
-        const QString name = step.section(' ', 1).section('=', 0, 0);
-        QWidget *control = verb == "rule" || verb == "send" ? nullptr : dlg->fieldControl(fieldNamed(name));
-        auto *combo = qobject_cast<QComboBox *>(control);
-        QLineEdit *edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit *>(control);
-        if (verb == "rule")
-            dlg->Mode_Click();
-        else if (verb == "send")
-            dlg->SendConfig->click();
-        else if (verb == "set")
-            dlg->setFieldText(fieldNamed(control->objectName()), text);
-        else if (verb == "pick")
-            pick(combo, text);
-        else if (verb == "paste") {
-            QApplication::clipboard()->setText(text);
-            edit->selectAll();
-            edit->paste();
-        } else
-            typeInto(edit, verb == "add" ? '+' + text : text);
+        QWidget *control = verb == "rule" || verb == "send" ? nullptr : field(dlg, step.section(' ', 1).section('=', 0, 0));
+        if (verb == "rule") {
+            QVERIFY(ui::find<QListWidget>(dlg, QStringLiteral("File1"))->selectedItems().isEmpty());
+            QVERIFY(click(dlg, "LoadFile"));
+        } else if (verb == "send") {
+            QVERIFY(click(dlg, "SendConfig"));
+        } else if (verb == "set") {
+            QVERIFY(choose(dlg, QString("set%1.zq").arg(i)));
+            QVERIFY(click(dlg, "LoadFile"));
+        } else if (verb == "pick") {
+            QVERIFY2(pick(control, text), qPrintable(step));
+        } else if (verb == "paste") {
+            QVERIFY(paste(control, text));
+        } else {
+            QVERIFY(typeKeys(control, text, verb == "add"));
+        }
         if (verb == "enter") {
-            QTest::keyClick(edit, Qt::Key_Return); // ending the edit is no pick either
-            dlg->ReaderName->setFocus();
-            QCOMPARE(combo->count(), 4);            // nor an entry of the list
+            QTest::keyClick(editOf(control), Qt::Key_Return); // ending the edit is no pick either
+            QVERIFY(ui::focus(field(dlg, QStringLiteral("ReaderName"))));
+            QCOMPARE(qobject_cast<QComboBox *>(control)->count(), 4); // nor an entry of the list
         }
     }
     QCOMPARE(visibility(dlg), visible);
     // Hiding a field never hides its box or changes its text.
-    for (int k = 0; k < ConfigFieldCount; ++k)
-        QVERIFY(dlg->fieldControl(ConfigField(k))->parentWidget()->isVisibleTo(dlg));
-    QCOMPARE(texts(dlg), texts(with(expected)));
+    for (const char *name : FieldNames)
+        QVERIFY2(ui::find(dlg, QLatin1String(name) + QLatin1String("Frame"))->isVisibleTo(dlg), name);
+    QCOMPARE(texts(dlg), with(expected));
     QCOMPARE(marks(dlg), marked);
-    QCOMPARE(dlg->problemText().isEmpty(), marked.isEmpty());
+    QCOMPARE(problemText(dlg).isEmpty(), marked.isEmpty());
 }
 
 void TestReaderConfig::sendConfig_data()
@@ -336,14 +464,15 @@ void TestReaderConfig::sendConfig_data()
     QTest::newRow("mode in lower case") << QStringList{"Mode=track"} << "Mode" << "track" << standard;
     QTest::newRow("unknown heartbeat") << QStringList{"Mode=Universal", "Heartbeat=Sometimes"} << "Heartbeat"
                                        << "Sometimes" << universal;
-    QTest::newRow("line break from a file") << QStringList{"Frequency=5\r\n6"} << "Frequency" << "line break" << standard;
+    // A file's line keeps a CR that is not at its end.
+    QTest::newRow("line break from a file") << QStringList{"Frequency=5\r6"} << "Frequency" << "line break" << standard;
     QTest::newRow("CR in a field the mode does not carry") << QStringList{"TermChar=0\r"} << "" << "" << standard;
-    QTest::newRow("beyond 8 bits") << QStringList{"Frequency=5" + QString(QChar(0x20AC))} << "Frequency" << "U+20AC"
-                                   << standard;
     QTest::newRow("string over 99") << QStringList{"ReaderName=" + QString(90, 'N')} << "ReaderName" << "99"
                                     << standard;
 }
 
+// The texts are put there by the program: a configuration file holding them
+// is loaded.
 void TestReaderConfig::sendConfig()
 {
     QFETCH(QStringList, settings);
@@ -351,29 +480,31 @@ void TestReaderConfig::sendConfig()
     QFETCH(QString, mentioned);
     QFETCH(QByteArray, sent);
 
-    TestDir dir;
-    MainWindow w;
+    Tool t;
     LoopbackReader reader;
-    QVERIFY(openConnected(w, reader));
-    ReaderConfigDialog *dlg = w.existingReaderConfig();
+    QVERIFY(t.dir.write("settings.zq", fileSettings(settings)));
+    QDialog *dlg = openConnected(t, reader);
+    QVERIFY(dlg);
     reader.clearReceived();
-    apply(dlg, settings);
+    QVERIFY(choose(dlg, "settings.zq"));
+    QVERIFY(click(dlg, "LoadFile"));
+    QCOMPARE(texts(dlg), with(settings));
     const QString before = texts(dlg);
-    dlg->SendConfig->click();
+    QVERIFY(click(dlg, "SendConfig"));
     QCOMPARE(marks(dlg), marked);
     if (!marked.isEmpty()) {
-        QVERIFY2(dlg->problemText().contains(mentioned), qPrintable(dlg->problemText()));
-        QVERIFY(!dlg->problemText().contains('\n'));
+        QVERIFY2(problemText(dlg).contains(mentioned), qPrintable(problemText(dlg)));
+        QVERIFY(!problemText(dlg).contains('\n'));
         QCOMPARE(texts(dlg), before); // a refusal changes no text
         QTest::qWait(150);
         QCOMPARE(reader.received(), QByteArray());
         // Put right, the next press sends and the mark goes.
-        dlg->setFieldText(fieldNamed(marked), QString::fromLatin1(fieldText(ConfigFields{}, fieldNamed(marked))));
-        dlg->SendConfig->click();
+        QVERIFY(typeKeys(field(dlg, marked), startText(marked)));
+        QVERIFY(click(dlg, "SendConfig"));
         QCOMPARE(marks(dlg), QString());
     }
     QTRY_COMPARE(reader.received(), sent);
-    QVERIFY(dlg->problemText().isEmpty());
+    QVERIFY(problemText(dlg).isEmpty());
 }
 
 void TestReaderConfig::writeFile_data()
@@ -390,14 +521,15 @@ void TestReaderConfig::writeFile_data()
     };
     const QByteArray start = StartingFile, bbbbb = "BBBBB" + StartingFile.mid(5);
     const QStringList xxxxx{"XXXXX.zq"};
-    const QString euro(QChar(0x20AC));
     row("starting texts", {"click", "is XXXXX.zq="}, xxxxx, start);
-    row("hidden fields written", {"TermChar=7F", "HeadChar=02", "StringLength=V2", "HandShake=31",
-                                  "Heartbeat=Heartbeat", "TagsToRead=4", "click"}, xxxxx,
+    row("hidden fields written", {"pick Mode=Track", "TermChar=7F", "HeadChar=02", "StringLength=V2", "HandShake=31",
+                                  "TagsToRead=4", "pick Mode=Universal", "Heartbeat=Heartbeat", "pick Mode=Standard",
+                                  "click"}, xxxxx,
         "XXXXX\r\nStandard\r\n9600\r\n4-wire\r\nFrequency hopping default sub-bands\r\n"
         "7F\r\n02\r\nV2\r\n31\r\nHeartbeat\r\n4\r\nRange 4(100%)\r\n");
-    row("long name whole", {"ReaderName=READER7", "click"}, {"READER7.zq"}, "READER7" + start.mid(5));
-    row("latin-1 and empty texts", {"Frequency=Caf\u00E9", "Heartbeat=", "ReadRange=", "click"}, xxxxx,
+    row("long name whole", {"load ReaderName=READER7", "click"}, {"READER7.zq"}, "READER7" + start.mid(5));
+    row("latin-1 and empty texts", {"Frequency=Caf\u00E9", "pick Mode=Universal", "Heartbeat=", "pick Mode=Standard",
+                                    "ReadRange=", "click"}, xxxxx,
         "XXXXX\r\nStandard\r\n9600\r\n4-wire\r\nCaf\xE9\r\n0D\r\n00\r\nF5\r\n48\r\n\r\nRead Always\r\n\r\n");
     // The old file stays whole until the tick; a second click within the second
     // writes once, with the texts of the tick.
@@ -405,23 +537,24 @@ void TestReaderConfig::writeFile_data()
                                            "RS485Mode=2-wire"},
         xxxxx, QByteArray(start).replace("9600", "4800").replace("4-wire", "2-wire"));
     // Name and texts of one moment, the tick's: a name changed within the
-    // second (a reply from another reader, say) names the file it is written to.
+    // second names the file it is written to.
     row("ReaderName changed within the second", {"ReaderName=AAAAA", "click", "ReaderName=BBBBB"}, {"BBBBB.zq"}, bbbbb);
     row("changed and clicked again", {"ReaderName=AAAAA", "click", "ReaderName=BBBBB", "click", "is AAAAA.zq=",
                                       "is BBBBB.zq="},
         {"BBBBB.zq"}, bbbbb);
     row("changed to a bad name within the second", {"click", "ReaderName=A/B"}, {}, {}, "cannot be in a file name",
         "ReaderName");
-    row("closed before the tick", {"click", "TermChar=0A", "close"}, xxxxx, QByteArray(start).replace("0D", "0A"));
+    row("closed before the tick", {"click", "pick Mode=Track", "TermChar=0A", "pick Mode=Standard", "close"}, xxxxx,
+        QByteArray(start).replace("0D", "0A"));
     row("path-like name", {"ReaderName=../x", "click"}, {}, {}, "cannot be in a file name", "ReaderName");
-    row("name beyond 8 bits", {"ReaderName=A" + euro, "click"}, {}, {}, "cannot be in a file name", "ReaderName");
-    row("text beyond 8 bits at the tick", {"click", "Frequency=5" + euro}, {}, {}, "outside 8 bits", "Frequency");
     row("unwritable target", {"dir", "Frequency=12", "click"}, {}, {}, "XXXXX.zq");
 }
 
 // Steps: "old" / "dir" (before the window: XXXXX.zq holds "OLD", or is a
-// directory), "Field=text", "click", "wait" (300 ms), "close", "is NAME=CONTENT"
-// (the file now; empty: none).
+// directory), "Field=text" (typed over the field), "pick Field=entry", "load
+// Field=text" (by the program: a configuration file holding it is loaded, and
+// gone afterwards), "click", "wait" (300 ms), "close", "is NAME=CONTENT" (the
+// file now; empty: none).
 void TestReaderConfig::writeFile()
 {
     QFETCH(QStringList, steps);
@@ -430,46 +563,76 @@ void TestReaderConfig::writeFile()
     QFETCH(QString, problem);
     QFETCH(QString, marked);
 
+    Tool t;
     // One level down, so a climb to the parent would show.
-    TestDir top;
-    QDir work(top.filePath("work"));
+    QDir work(t.dir.filePath("work"));
     QVERIFY(work.mkpath(steps.contains("dir") ? "XXXXX.zq" : "."));
-    QVERIFY(!steps.contains("old") || top.write("work/XXXXX.zq", "OLD\r\n"));
-    QDir::setCurrent(work.path());
-    MainWindow w;
-    ReaderConfigDialog *dlg = w.readerConfig(true);
-    QStringList settings;
+    QVERIFY(!steps.contains("old") || t.dir.write("work/XXXXX.zq", "OLD\r\n"));
     for (const QString &step : steps) {
-        if (step == "click")
-            dlg->WriteToFile->click();
-        else if (step == "wait")
+        if (step.startsWith("load "))
+            QVERIFY(t.dir.write("work/load.zq", fileSetting(step.section(' ', 1).section('=', 0, 0), step.section('=', 1))));
+    }
+    QVERIFY(QDir::setCurrent(work.path()));
+    QDialog *dlg = t.readerConfig();
+    QVERIFY(dlg);
+    QStringList settings;
+    QElapsedTimer sinceClick;
+    for (const QString &step : steps) {
+        if (step == "click") {
+            QVERIFY(click(dlg, "WriteToFile"));
+            sinceClick.start();
+        } else if (step == "wait") {
             QTest::qWait(300);
-        else if (step == "close")
-            QVERIFY(dlg->close());
-        else if (step.startsWith("is "))
-            QCOMPARE(QFile::exists(step.mid(3).section('=', 0, 0)) ? top.read("work/" + step.mid(3).section('=', 0, 0))
-                                                                   : QByteArray(),
-                     step.section('=', 1).toLatin1());
-        else if (step.contains('=')) {
+        } else if (step == "close") {
+            QVERIFY(closeBox(dlg));
+        } else if (step.startsWith("is ")) {
+            const QString name = step.mid(3).section('=', 0, 0);
+            QCOMPARE(QFile::exists(name) ? t.dir.read("work/" + name) : QByteArray(), step.section('=', 1).toLatin1());
+        } else if (step.startsWith("load ")) {
+            settings << step.section(' ', 1);
+            QVERIFY(choose(dlg, "load.zq"));
+            QVERIFY(click(dlg, "LoadFile"));
+            QVERIFY(QFile::remove("load.zq"));
+        } else if (step.startsWith("pick ")) {
+            settings << step.section(' ', 1);
+            QVERIFY2(pick(field(dlg, step.section(' ', 1).section('=', 0, 0)), step.section('=', 1)), qPrintable(step));
+        } else if (step.contains('=')) {
             settings << step;
-            apply(dlg, {step});
+            QVERIFY(typeKeys(field(dlg, step.section('=', 0, 0)), step.section('=', 1)));
         }
     }
-    QTRY_VERIFY_WITH_TIMEOUT(steps.contains("close") || !dlg->TmrWait.isActive(), 3000);
-    QStringList found;
-    for (QDirIterator it(top.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-        found << work.relativeFilePath(it.next());
-    found.sort();
-    QCOMPARE(found, files);
+    const auto found = [&] {
+        QStringList out;
+        for (QDirIterator it(t.dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+            out << work.relativeFilePath(it.next());
+        out.sort();
+        return out;
+    };
+    if (steps.contains("close")) {
+        QTRY_VERIFY(!ui::dialog(&t.w, ReaderConfig));
+    } else {
+        // The file is written a second after the last click; then the folder
+        // and the message settle.
+        QTest::qWait(qMax<qint64>(0, WriteDelayMs - sinceClick.elapsed()));
+        const auto settled = [&] {
+            bool same = found() == files && problemText(dlg).isEmpty() == problem.isEmpty();
+            for (const QString &name : files)
+                same = same && t.dir.read("work/" + name) == content;
+            return same;
+        };
+        for (int i = 0; i < 150 && !settled(); ++i)
+            QTest::qWait(20);
+    }
+    QCOMPARE(found(), files);
     for (const QString &name : files)
-        QCOMPARE(top.read("work/" + name), content);
+        QCOMPARE(t.dir.read("work/" + name), content);
     if (steps.contains("close"))
         return;
     QCOMPARE(listed(dlg), files);
-    QCOMPARE(dlg->problemText().isEmpty(), problem.isEmpty());
-    QVERIFY2(dlg->problemText().contains(problem), qPrintable(dlg->problemText()));
+    QCOMPARE(problemText(dlg).isEmpty(), problem.isEmpty());
+    QVERIFY2(problemText(dlg).contains(problem), qPrintable(problemText(dlg)));
     QCOMPARE(marks(dlg), marked);
-    QCOMPARE(texts(dlg), texts(with(settings))); // writing changes no text
+    QCOMPARE(texts(dlg), with(settings)); // writing changes no text
 }
 
 void TestReaderConfig::loadFile_data()
@@ -515,22 +678,21 @@ void TestReaderConfig::loadFile()
     QFETCH(QString, rule);
     QFETCH(QString, problem);
 
-    TestDir dir;
-    QVERIFY(dir.write("cfg.zq", content.isNull() ? "ABCDE\r\nStandard\r\n" : content));
-    QVERIFY(dir.write("kept.zq", "KEPT\r\n"));
-    MainWindow w;
+    Tool t;
+    QVERIFY(t.dir.write("cfg.zq", content.isNull() ? "ABCDE\r\nStandard\r\n" : content));
+    QVERIFY(t.dir.write("kept.zq", "KEPT\r\n"));
     LoopbackReader reader;
-    QVERIFY(openConnected(w, reader));
-    ReaderConfigDialog *dlg = w.existingReaderConfig();
-    pick(dlg->Mode, picked);
-    dlg->File1->setCurrentRow(0);
+    QDialog *dlg = openConnected(t, reader);
+    QVERIFY(dlg);
+    QVERIFY(pick(field(dlg, QStringLiteral("Mode")), picked));
+    QVERIFY(choose(dlg, "cfg.zq"));
     if (content.isNull())
         QVERIFY(QFile::remove("cfg.zq"));
-    dlg->LoadFile->click();
-    QCOMPARE(texts(dlg), texts(with(expected)));
-    QCOMPARE(visibility(dlg), Rule[modeEntries().indexOf(rule.toLatin1())]);
-    QVERIFY2(dlg->problemText().contains(problem) && dlg->problemText().isEmpty() == problem.isEmpty(),
-             qPrintable(dlg->problemText()));
+    QVERIFY(click(dlg, "LoadFile"));
+    QCOMPARE(texts(dlg), with(expected));
+    QCOMPARE(visibility(dlg), Rule[Modes.indexOf(rule)]);
+    QVERIFY2(problemText(dlg).contains(problem) && problemText(dlg).isEmpty() == problem.isEmpty(),
+             qPrintable(problemText(dlg)));
     QCOMPARE(listed(dlg), (content.isNull() ? QStringList{"kept.zq"} : QStringList{"cfg.zq", "kept.zq"}));
     QTest::qWait(100);
     QCOMPARE(reader.received(), QByteArray("L\r")); // loading sends nothing

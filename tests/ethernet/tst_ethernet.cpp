@@ -1,17 +1,33 @@
 // The Ethernet Settings dialog: its two commands on every open link, and the
-// three address texts it keeps in settings2.ini.
-#include "app/mainwindow.h"
-#include "ethernet/ethernetsettingsdialog.h"
+// three address texts it keeps in settings2.ini. Driven through the menus and
+// the mouse, as a technician works it.
 #include "support/harness.h"
-#include "support/testdir.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
-using namespace zanto;
+namespace {
+
+const QString Ethernet = QStringLiteral("EthernetSettings");
+
+// The close box of a window's frame: the close the window system asks for.
+// True when the window went.
+bool closeBox(QWidget *window)
+{
+    return window->windowHandle() && window->windowHandle()->close();
+}
+
+QString shown(const QDialog *d, const char *name)
+{
+    return ui::text(ui::find(d, QLatin1String(name)));
+}
+
+} // namespace
 
 class TestEthernet : public QObject
 {
@@ -26,26 +42,29 @@ private Q_SLOTS:
 
 void TestEthernet::dialogAsDrawn()
 {
-    TestDir dir;
-    MainWindow w;
-    w.mnuEthernet->trigger();
-    EthernetSettingsDialog *d = w.existingEthernetSettings();
+    Tool t;
+    QDialog *d = t.ethernet();
     QVERIFY(d && d->isVisible() && !d->isModal());
-    QCOMPARE(d->objectName(), QStringLiteral("EthernetSettings"));
+    QCOMPARE(d->objectName(), Ethernet);
     QCOMPARE(d->windowTitle(), QStringLiteral("Ethernet Settings"));
-    QCOMPARE(d->Command1->text(), QStringLiteral("Read Ethernet Parameters"));
-    QCOMPARE(d->Reboot->text(), QStringLiteral("Reboot"));
-    QCOMPARE(EthernetSettingsDialog::helpText(),
+    QCOMPARE(shown(d, "Command1"), QStringLiteral("Read Ethernet Parameters"));
+    QCOMPARE(shown(d, "Reboot"), QStringLiteral("Reboot"));
+    // The help text ends in CR LF; the box shows it as the line break it is.
+    auto *help = ui::find<QPlainTextEdit>(d, QStringLiteral("Text1"));
+    QVERIFY(help);
+    QCOMPARE(help->toPlainText(),
              QStringLiteral("The IP address, subnet mask and gateway can be configured from the web page.  "
-                            "Default IP address is 192.168.0.2 with subnet mask 155.155.155.0\r\n"));
-    // The box shows the closing CR LF as the line break it is.
-    QCOMPARE(d->Text1->toPlainText(), QString(EthernetSettingsDialog::helpText()).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    for (QWidget *hidden : std::initializer_list<QWidget *>{d->IPAddress, d->SubnetMask, d->Gateway, d->Label1, d->Label2, d->Label3})
-        QVERIFY(!hidden->isVisible());
-    QCOMPARE(d->Label2->text(), QStringLiteral("Subnet Mask"));
-    QVERIFY(d->Command1->isVisible() && d->Reboot->isVisible() && d->Text1->isVisible());
-    w.mnuEthernet->trigger();
-    QCOMPARE(w.existingEthernetSettings(), d);
+                            "Default IP address is 192.168.0.2 with subnet mask 155.155.155.0\n"));
+    for (const char *hidden : {"IPAddress", "SubnetMask", "Gateway", "Label1", "Label2", "Label3"}) {
+        QWidget *control = ui::find(d, QLatin1String(hidden));
+        QVERIFY2(control && !control->isVisible(), hidden);
+    }
+    QCOMPARE(shown(d, "Label2"), QStringLiteral("Subnet Mask"));
+    for (const char *visible : {"Command1", "Reboot", "Text1"})
+        QVERIFY2(ui::find(d, QLatin1String(visible))->isVisible(), visible);
+    // Chosen again, the menu brings the one dialog forward.
+    QCOMPARE(t.ethernet(), d);
+    QCOMPARE(t.w.findChildren<QDialog *>(Ethernet).size(), 1);
 }
 
 void TestEthernet::settingsFile_data()
@@ -66,55 +85,58 @@ void TestEthernet::settingsFile()
     QFETCH(QByteArray, before);
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, after);
-    TestDir dir;
+    Tool t;
     PtyPair pty;
     if (before != "-")
-        QVERIFY(dir.write(QStringLiteral("settings2.ini"), before));
-    MainWindow w;
-    QVERIFY(connectSerial(w, pty));
-    EthernetSettingsDialog *d = w.ethernetSettings(true);
+        QVERIFY(t.dir.write(QStringLiteral("settings2.ini"), before));
+    QVERIFY(connectSerial(t, pty));
+    QDialog *d = t.ethernet();
+    QVERIFY(d);
     // Opening creates a missing file at once, empty.
-    QCOMPARE(dir.read(QStringLiteral("settings2.ini")), before == "-" ? QByteArray() : before);
-    QCOMPARE((QStringList{d->IPAddress->text(), d->SubnetMask->text(), d->Gateway->text()}), fields);
-    d->close();
-    QTRY_VERIFY(!w.existingEthernetSettings());
-    QCOMPARE(dir.read(QStringLiteral("settings2.ini")), after);
+    QCOMPARE(t.dir.read(QStringLiteral("settings2.ini")), before == "-" ? QByteArray() : before);
+    QCOMPARE((QStringList{shown(d, "IPAddress"), shown(d, "SubnetMask"), shown(d, "Gateway")}), fields);
+    QVERIFY(closeBox(d));
+    QTRY_VERIFY(!ui::dialog(&t.w, Ethernet));
+    QCOMPARE(t.dir.read(QStringLiteral("settings2.ini")), after);
     QCOMPARE(pty.readAvailable(), QByteArray()); // opening and closing send nothing
 }
 
 void TestEthernet::unreadableSettingsFile()
 {
-    TestDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("settings2.ini")));
-    MainWindow w;
-    EthernetSettingsDialog *d = w.ethernetSettings(true);
-    QCOMPARE(d->IPAddress->text(), QStringLiteral("172.18.30.78"));
-    QVERIFY(d->fileProblem().contains(QLatin1String("settings2.ini")));
-    d->close();
-    QVERIFY(w.existingEthernetSettings()); // first close: the problem is said, the dialog stays
-    d->close();
-    QTRY_VERIFY(!w.existingEthernetSettings());
+    Tool t;
+    QVERIFY(QDir(t.dir.path()).mkdir(QStringLiteral("settings2.ini")));
+    QDialog *d = t.ethernet();
+    QVERIFY(d);
+    QCOMPARE(shown(d, "IPAddress"), QStringLiteral("172.18.30.78"));
+    QVERIFY2(shown(d, "FileStatus").contains(QLatin1String("settings2.ini")), qPrintable(shown(d, "FileStatus")));
+    // Nothing here is the user's to lose: the close writes nothing over the
+    // file it could not read, so there is no failed save to stop it.
+    QVERIFY(closeBox(d));
+    QTRY_VERIFY(!ui::dialog(&t.w, Ethernet));
+    QVERIFY(QFileInfo(t.dir.filePath(QStringLiteral("settings2.ini"))).isDir());
 }
 
 void TestEthernet::commandsOnEveryOpenLink()
 {
-    TestDir dir;
+    Tool t;
     PtyPair pty;
     LoopbackReader reader;
-    MainWindow w;
-    EthernetSettingsDialog *d = w.ethernetSettings(true);
-    d->Command1->click(); // no link: nothing, no word
-    QCOMPARE(w.Connect_Error->text(), QString());
+    QDialog *d = t.ethernet();
+    QVERIFY(d);
+    QPushButton *read = ui::find<QPushButton>(d, QStringLiteral("Command1"));
+    QPushButton *reboot = ui::find<QPushButton>(d, QStringLiteral("Reboot"));
+    QVERIFY(ui::click(read)); // no link: nothing, no word
+    QCOMPARE(t.status(), QString());
 
-    QVERIFY(connectSerial(w, pty));
-    d->Reboot->click();
+    QVERIFY(connectSerial(t, pty));
+    QVERIFY(ui::click(reboot));
     QCOMPARE(pty.readAtLeast(6), QByteArray("RESET\r"));
 
-    selectTcp(w, reader.portText());
-    w.Command1_Click(); // the TCP side's Disconnect: serial stays open
-    QVERIFY(connectTcp(w, reader));
-    d->Command1->click();
-    d->Reboot->click();
+    QVERIFY(selectTcp(t, reader.portText()));
+    QVERIFY(ui::click(t.button(QStringLiteral("Command1")))); // the TCP side's Disconnect: serial stays open
+    QVERIFY(connectTcp(t, reader));
+    QVERIFY(ui::click(read));
+    QVERIFY(ui::click(reboot));
     QVERIFY(reader.waitForBytes(9));
     QCOMPARE(reader.received(), QByteArray("IP\rRESET\r"));
     QCOMPARE(pty.readAtLeast(9), QByteArray("IP\rRESET\r"));

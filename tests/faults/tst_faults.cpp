@@ -1,22 +1,51 @@
 // What a reader, a cable or a disk can do to the tool: links that die in the
 // middle of things, readers that never answer, files that cannot be written.
-// After each, the tool keeps working and the next Connect works.
-#include "app/mainwindow.h"
-#include "ethernet/ethernetsettingsdialog.h"
+// After each, the tool keeps working and the next Connect works. The tool is
+// worked as a technician works it: menus, keys and clicks.
 #include "widgets/receivedgrid.h"
-#include "settings/portsettingsdialog.h"
+#include "widgets/receivedmodel.h"
 #include "support/harness.h"
 #include "support/restricteddir.h"
-#include "support/testdir.h"
 
-#include <QComboBox>
+#include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 
 #include <sys/stat.h>
 
-using namespace zanto;
+using zanto::ReceivedGrid;
+
+namespace {
+
+const QString PortSet = QStringLiteral("PortSet");
+
+// The close box of a window's frame: the close the window system asks for.
+// True when the window went.
+bool closeBox(QWidget *window)
+{
+    return window->windowHandle() && window->windowHandle()->close();
+}
+
+QPushButton *connectButton(const Tool &t)
+{
+    return t.button(QStringLiteral("Command1"));
+}
+
+ReceivedGrid *grid(const Tool &t)
+{
+    return t.control<ReceivedGrid>(QStringLiteral("MSFlexGrid1"));
+}
+
+// The bytes of a row of the grid, as its model holds them.
+QByteArray rowBytes(const Tool &t, int row)
+{
+    return grid(t)->receivedModel()->store().row(row).bytes();
+}
+
+} // namespace
 
 class TestFaults : public QObject
 {
@@ -37,84 +66,80 @@ private Q_SLOTS:
 
 void TestFaults::ptyClosedMidBurstKeepsTheBytes()
 {
-    TestDir dir;
-    MainWindow w;
-    w.Text1->setText(QStringLiteral("100"));
+    Tool t;
+    QVERIFY(t.setQuietInterval(100));
     {
         PtyPair pty;
-        QVERIFY(connectSerial(w, pty));
+        QVERIFY(connectSerial(t, pty));
         QVERIFY(pty.write("HALF A REP"));
         QTest::qWait(20); // the bytes are in, the burst is still gathering
         pty.closeMaster();
-        QTRY_VERIFY(!w.link()->serialOpen());
+        QTRY_VERIFY(!t.link()->serialOpen());
     }
-    QTRY_COMPARE(w.Receive_Count->text(), QStringLiteral("1"));
-    QCOMPARE(w.MSFlexGrid1->receivedModel()->store().row(0).bytes(), QByteArray("HALF A REP"));
+    QTRY_COMPARE(t.text(QStringLiteral("Receive_Count")), QStringLiteral("1"));
+    QCOMPARE(rowBytes(t, 0), QByteArray("HALF A REP"));
     // Disconnect, then a new cable: it works again.
-    w.Command1_Click();
+    QVERIFY(ui::click(connectButton(t)));
     PtyPair again;
-    QVERIFY(connectSerial(w, again));
-    w.Command3_Click();
+    QVERIFY(connectSerial(t, again));
+    QVERIFY(ui::click(t.button(QStringLiteral("Command3"))));
     QCOMPARE(again.readAtLeast(2), QByteArray("G\r"));
 }
 
 void TestFaults::tcpResetMidConfigReply()
 {
-    TestDir dir;
+    Tool t;
     LoopbackReader reader;
-    MainWindow w;
-    w.Text1->setText(QStringLiteral("50"));
-    QVERIFY(connectTcp(w, reader));
+    QVERIFY(t.setQuietInterval(50));
+    QVERIFY(connectTcp(t, reader));
     reader.send("0017$$$$SXXX"); // half a Standard reply, then the reader resets
     QTest::qWait(10);
     reader.resetClient();
-    QTRY_COMPARE(w.Receive_Count->text(), QStringLiteral("1"));
-    QCOMPARE(w.MSFlexGrid1->receivedModel()->store().row(0).bytes(), QByteArray("0017$$$$SXXX"));
-    QVERIFY(!w.existingReaderConfig()); // half a reply is no reply
-    QTRY_VERIFY(!w.Connect_Error->text().startsWith(QLatin1String("Connected")));
-    QVERIFY(!w.link()->tcpConnected());
-    w.Command1_Click();
-    QVERIFY(connectTcp(w, reader));
-    w.Command4_Click();
+    QTRY_COMPARE(t.text(QStringLiteral("Receive_Count")), QStringLiteral("1"));
+    QCOMPARE(rowBytes(t, 0), QByteArray("0017$$$$SXXX"));
+    QVERIFY(!ui::dialog(&t.w, QStringLiteral("ReaderConfig"))); // half a reply is no reply
+    QTRY_VERIFY(!t.status().startsWith(QLatin1String("Connected")));
+    QVERIFY(!t.link()->tcpConnected());
+    QVERIFY(ui::click(connectButton(t)));
+    QVERIFY(connectTcp(t, reader));
+    QVERIFY(ui::click(t.button(QStringLiteral("Command4"))));
     QVERIFY(reader.waitForBytes(2));
     QCOMPARE(reader.received().right(2), QByteArray("N\r"));
 }
 
 void TestFaults::refusedThenReconnect()
 {
-    TestDir dir;
     LoopbackReader reader;
     const QString port = reader.portText();
     reader.stopListening();
-    MainWindow w;
-    selectTcp(w, port);
-    w.Command1_Click();
-    QTRY_VERIFY(!w.Connect_Error->text().startsWith(QLatin1String("Attempting")));
-    QVERIFY(!w.link()->tcpConnected());
-    w.Command3_Click(); // nowhere to go: dropped without a word
-    w.Command1_Click();
-    QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
+    Tool t;
+    QVERIFY(selectTcp(t, port));
+    QVERIFY(ui::click(connectButton(t)));
+    QTRY_VERIFY(!t.status().startsWith(QLatin1String("Attempting")));
+    QVERIFY(!t.link()->tcpConnected());
+    QVERIFY(ui::click(t.button(QStringLiteral("Command3")))); // nowhere to go: dropped without a word
+    QVERIFY(ui::click(connectButton(t)));
+    QCOMPARE(t.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
     LoopbackReader back;
-    QVERIFY(connectTcp(w, back));
+    QVERIFY(connectTcp(t, back));
 }
 
 void TestFaults::readerThatNeverAnswers()
 {
-    TestDir dir;
+    Tool t;
     LoopbackReader reader;
-    MainWindow w;
-    w.Text1->setText(QStringLiteral("30"));
-    QVERIFY(connectTcp(w, reader));
+    QVERIFY(t.setQuietInterval(30));
+    QVERIFY(connectTcp(t, reader));
     for (int i = 0; i < 20; ++i)
-        w.S_Click();
+        QVERIFY(ui::click(t.button(QStringLiteral("S"))));
     QVERIFY(reader.waitForBytes(40));
     QTest::qWait(150);
     // No time-out, no message, no row: the window is as it was and still works.
-    QCOMPARE(w.Connect_Error->text(), QStringLiteral("Connected to 127.0.0.1 Port ") + reader.portText());
-    QCOMPARE(w.MSFlexGrid1->rows(), 1);
-    QCOMPARE(w.Receive_Count->text(), QString());
+    QCOMPARE(t.status(), QStringLiteral("Connected to 127.0.0.1 Port ") + reader.portText());
+    QCOMPARE(grid(t)->rows(), 1);
+    QCOMPARE(t.text(QStringLiteral("Receive_Count")), QString());
     reader.send("late\r\n");
-    QTRY_COMPARE(w.Receive_Count->text(), QStringLiteral("1"));
+    QTRY_COMPARE(t.text(QStringLiteral("Receive_Count")), QStringLiteral("1"));
 }
 
 void TestFaults::bothLinksOneDies_data()
@@ -127,21 +152,23 @@ void TestFaults::bothLinksOneDies_data()
 void TestFaults::bothLinksOneDies()
 {
     QFETCH(bool, serialDies);
-    TestDir dir;
+    Tool t;
     PtyPair pty;
     LoopbackReader reader;
-    MainWindow w;
-    QVERIFY(connectBoth(w, pty, reader));
+    // LOFF is in view in Universal mode.
+    QVERIFY(ui::click(t.control(QStringLiteral("OptUniversal"))));
+    QPushButton *loff = t.button(QStringLiteral("Command10"));
+    QVERIFY(connectBoth(t, pty, reader));
     if (serialDies) {
         pty.closeMaster();
-        QTRY_VERIFY(!w.link()->serialOpen());
+        QTRY_VERIFY(!t.link()->serialOpen());
     } else {
         reader.resetClient();
-        QTRY_VERIFY(!w.link()->tcpConnected());
+        QTRY_VERIFY(!t.link()->tcpConnected());
     }
     // The link that is left carries every rule's commands.
-    w.Command10_Click(); // both-links rule
-    w.Command3_Click();  // TCP-first rule
+    QVERIFY(ui::click(loff));                                  // both-links rule
+    QVERIFY(ui::click(t.button(QStringLiteral("Command3")))); // TCP-first rule
     if (serialDies) {
         QVERIFY(reader.waitForBytes(7));
         QCOMPARE(reader.received(), QByteArray("LOFF\rG\r"));
@@ -151,16 +178,16 @@ void TestFaults::bothLinksOneDies()
     // And the dead one comes back on the next Connect.
     if (serialDies) {
         PtyPair again;
-        selectSerial(w, again.linkPath());
-        w.Command1_Click(); // Disconnect: closes the (lost) serial port
-        QVERIFY(connectSerial(w, again));
-        w.Command10_Click();
+        QVERIFY(selectSerial(t, again.linkPath()));
+        QVERIFY(ui::click(connectButton(t))); // Disconnect: closes the (lost) serial port
+        QVERIFY(connectSerial(t, again));
+        QVERIFY(ui::click(loff));
         QCOMPARE(again.readAtLeast(5), QByteArray("LOFF\r"));
     } else {
-        w.Command1_Click(); // Disconnect the broken TCP side
-        QVERIFY(connectTcp(w, reader));
+        QVERIFY(ui::click(connectButton(t))); // Disconnect the broken TCP side
+        QVERIFY(connectTcp(t, reader));
         reader.clearReceived();
-        w.Command10_Click();
+        QVERIFY(ui::click(loff));
         QVERIFY(reader.waitForBytes(5));
         QCOMPARE(reader.received(), QByteArray("LOFF\r"));
     }
@@ -169,27 +196,34 @@ void TestFaults::bothLinksOneDies()
 void TestFaults::settingsInReadOnlyDirectory()
 {
     const QByteArray kept = "TCP/IP\r\n127.0.0.1\r\n19200\r\n4001\r\n";
-    RestrictedDir dir(RestrictedDir::ReadOnly, {{QStringLiteral("settings1.ini"), kept}});
-    if (!dir.isValid())
-        QSKIP(qPrintable(dir.why()));
-    MainWindow w;
-    w.mnuPortSettings->trigger();
-    PortSettingsDialog *ps = w.existingPortSettings();
-    QCOMPARE(ps->Combo5->currentText(), QStringLiteral("TCP/IP"));
-    QCOMPARE(ps->Combo1->currentText(), QStringLiteral("19200"));
-    ps->Combo1->setEditText(QStringLiteral("9600"));
-    ps->close();
-    QVERIFY(ps->fileProblem().contains(QLatin1String("settings1.ini")));
-    ps->close();
-    QTRY_VERIFY(!w.existingPortSettings());
-    QCOMPARE(dir.read(QStringLiteral("settings1.ini")), kept);
+    {
+        Tool t;
+        // The window works in the folder it is in when Port Settings is read.
+        RestrictedDir dir(RestrictedDir::ReadOnly, {{QStringLiteral("settings1.ini"), kept}});
+        if (!dir.isValid())
+            QSKIP(qPrintable(dir.why()));
+        QDialog *ps = t.portSettings();
+        QVERIFY(ps);
+        QCOMPARE(ui::text(ui::find(ps, QStringLiteral("Combo5"))), QStringLiteral("TCP/IP"));
+        QCOMPARE(ui::text(ui::find(ps, QStringLiteral("Combo1"))), QStringLiteral("19200"));
+        QVERIFY(ui::typeAndLeave(ui::find(ps, QStringLiteral("Combo1")), QStringLiteral("9600")));
+        QVERIFY(!closeBox(ps));
+        const QString problem = ui::text(ui::find(ps, QStringLiteral("FileStatus")));
+        QVERIFY2(problem.contains(QLatin1String("settings1.ini")), qPrintable(problem));
+        QVERIFY(closeBox(ps));
+        QTRY_VERIFY(!ui::dialog(&t.w, PortSet));
+        QCOMPARE(dir.read(QStringLiteral("settings1.ini")), kept);
+    }
 
     // Without any file in a read-only directory: the start texts, and a word.
+    Tool t;
     RestrictedDir empty(RestrictedDir::ReadOnly);
-    MainWindow w2;
-    w2.mnuPortSettings->trigger();
-    QCOMPARE(w2.existingPortSettings()->Combo5->currentText(), QStringLiteral("1"));
-    QVERIFY(w2.existingPortSettings()->fileProblem().contains(QLatin1String("settings1.ini")));
+    QVERIFY(empty.isValid());
+    QDialog *ps = t.portSettings();
+    QVERIFY(ps);
+    QCOMPARE(ui::text(ui::find(ps, QStringLiteral("Combo5"))), QStringLiteral("1"));
+    const QString problem = ui::text(ui::find(ps, QStringLiteral("FileStatus")));
+    QVERIFY2(problem.contains(QLatin1String("settings1.ini")), qPrintable(problem));
 }
 
 void TestFaults::settingsOnFullDisk_data()
@@ -209,28 +243,39 @@ void TestFaults::settingsOnFullDisk()
     QFETCH(bool, ethernet);
     QFETCH(int, size);
     const QString name = ethernet ? QStringLiteral("settings2.ini") : QStringLiteral("settings1.ini");
-    const QByteArray kept = ethernet ? "10.1.1.1\r\n255.0.0.0\r\n10.1.1.254\r\n" : "2\r\n127.0.0.1\r\n19200\r\n4001\r\n";
+    // Ethernet Settings shows no field to type into: the value to write back
+    // is the one its file holds.
+    const QByteArray kept = ethernet ? "10.1.1.1\r\n255.0.0.0\r\n" + QByteArray(size, '1') + "\r\n"
+                                     : QByteArray("2\r\n127.0.0.1\r\n19200\r\n4001\r\n");
+    Tool t;
     RestrictedDir dir(RestrictedDir::Full, {{name, kept}});
     if (!dir.isValid())
         QSKIP(qPrintable(dir.why()));
-    MainWindow w;
-    QString problem;
+    QDialog *d = nullptr;
     if (ethernet) {
-        EthernetSettingsDialog *e = w.ethernetSettings(true);
-        QCOMPARE(e->IPAddress->text(), QStringLiteral("10.1.1.1"));
-        e->Gateway->setText(QString(size, QLatin1Char('1')));
-        e->close();
-        problem = e->fileProblem();
-        e->close();
-        QTRY_VERIFY(!w.existingEthernetSettings());
+        d = t.ethernet();
+        QVERIFY(d);
+        QCOMPARE(ui::text(ui::find(d, QStringLiteral("IPAddress"))), QStringLiteral("10.1.1.1"));
+        QCOMPARE(ui::text(ui::find(d, QStringLiteral("Gateway"))), QString(size, QLatin1Char('1')));
     } else {
-        PortSettingsDialog *ps = w.portSettings(true);
-        ps->PortNumber->setText(QString(size, QLatin1Char('9')));
-        ps->close();
-        problem = ps->fileProblem();
-        ps->close();
-        QTRY_VERIFY(!w.existingPortSettings());
+        d = t.portSettings();
+        QVERIFY(d);
+        QLineEdit *port = ui::find<QLineEdit>(d, QStringLiteral("PortNumber"));
+        if (size > 100) { // pasted: a user types no 20000 characters
+            QApplication::clipboard()->setText(QString(size, QLatin1Char('9')));
+            QVERIFY(ui::focus(port));
+            QTest::keyClick(port, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(port, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QVERIFY(ui::type(port, QString(size, QLatin1Char('9'))));
+        }
+        QCOMPARE(port->text(), QString(size, QLatin1Char('9')));
     }
+    const QString dialogName = d->objectName();
+    QVERIFY(!closeBox(d));
+    const QString problem = ui::text(ui::find(d, QStringLiteral("FileStatus")));
+    QVERIFY(closeBox(d));
+    QTRY_VERIFY(!ui::dialog(&t.w, dialogName));
     QVERIFY2(problem.contains(name + QLatin1String(" not written: No space left on device; the old file is unchanged")),
              qPrintable(problem));
     // The old file is whole: never emptied, never half written.
@@ -241,21 +286,22 @@ void TestFaults::settingsOnFullDisk()
 void TestFaults::closingWithAFailedSave()
 {
     const QByteArray kept = "TCP/IP\r\n127.0.0.1\r\n19200\r\n4001\r\n";
+    Tool t;
     RestrictedDir dir(RestrictedDir::Full, {{QStringLiteral("settings1.ini"), kept}});
     if (!dir.isValid())
         QSKIP(qPrintable(dir.why()));
-    MainWindow w;
-    w.show();
-    QLineEdit *port = w.portSettings(false)->PortNumber;
-    port->selectAll();
-    QTest::keyClicks(port, QStringLiteral("4002"));
-    QCOMPARE(port->text(), QStringLiteral("4002"));
-    QVERIFY(!w.close());
-    QVERIFY(w.isVisible() && w.existingPortSettings());
-    QVERIFY2(w.Connect_Error->text().startsWith("settings1.ini not written: No space left on device; the old file is unchanged.")
-                 && w.Connect_Error->text().endsWith("Close again to discard."),
-             qPrintable(w.Connect_Error->text()));
-    QVERIFY(w.close());
+    // Port Settings open, its port changed and not yet saved.
+    QDialog *ps = t.portSettings();
+    QVERIFY(ps);
+    QWidget *port = ui::find(ps, QStringLiteral("PortNumber"));
+    QVERIFY(ui::type(port, QStringLiteral("4002")));
+    QCOMPARE(ui::text(port), QStringLiteral("4002"));
+    QVERIFY(!closeBox(&t.w));
+    QVERIFY(t.w.isVisible() && ui::dialog(&t.w, PortSet));
+    QVERIFY2(t.status().startsWith("settings1.ini not written: No space left on device; the old file is unchanged.")
+                 && t.status().endsWith("Close again to discard."),
+             qPrintable(t.status()));
+    QVERIFY(closeBox(&t.w));
     QCOMPARE(dir.read(QStringLiteral("settings1.ini")), kept);
 }
 
@@ -264,21 +310,24 @@ void TestFaults::closingWithAFailedSave()
 // not overwritten with start texts.
 void TestFaults::unreadSettingsSaidAtConnect()
 {
+    // The folder outlives the window, to show what the window left in it.
     TestDir dir;
     QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("settings1.ini")).constData(), 0644) == 0);
     PtyPair pty;
     {
-        MainWindow w;
-        w.Command1->click();
-        QVERIFY2(w.Connect_Error->text().startsWith("settings1.ini not used: it is a FIFO.")
-                     && w.Connect_Error->text().endsWith("Connect again to use the values in Port Settings."),
-                 qPrintable(w.Connect_Error->text()));
-        QCOMPARE(w.Command1->text(), QStringLiteral("Connect"));
-        QVERIFY(!w.link()->serialOpen() && w.link()->tcp.state() == TcpClient::Closed);
-        selectSerial(w, pty.linkPath());
-        w.Command1->click();
-        QCOMPARE(w.Connect_Error->text(), "Connect to Comm " + pty.linkPath() + " Good");
-        w.close();
+        Tool t;
+        QVERIFY(QDir::setCurrent(dir.path())); // started in the folder that holds it
+        // No Port Settings open: Connect reads settings1.ini first.
+        QVERIFY(ui::click(connectButton(t)));
+        QVERIFY2(t.status().startsWith("settings1.ini not used: it is a FIFO.")
+                     && t.status().endsWith("Connect again to use the values in Port Settings."),
+                 qPrintable(t.status()));
+        QCOMPARE(t.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
+        QVERIFY(!t.link()->serialOpen() && t.link()->tcpClosed());
+        QVERIFY(selectSerial(t, pty.linkPath()));
+        QVERIFY(ui::click(connectButton(t)));
+        QCOMPARE(t.status(), "Connect to Comm " + pty.linkPath() + " Good");
+        closeBox(&t.w);
     }
     QVERIFY(QFileInfo(dir.filePath("settings1.ini")).isFile() == false);
     QCOMPARE(QFileInfo(dir.filePath("settings1.ini")).exists(), true);
