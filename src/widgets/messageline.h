@@ -10,6 +10,8 @@ namespace zanto {
 class MessageLine : public QLabel
 {
     Q_OBJECT
+    // The whole message, whatever the box shows of it.
+    Q_PROPERTY(QString message READ message)
 public:
     explicit MessageLine(QWidget *parent = nullptr);
 

@@ -54,7 +54,9 @@ struct Windows : Tool {
         return nullptr;
     }
     QComboBox *list(const QString &name) const { return field<QComboBox>(name); }
-    QString source() const { return ui::text(ui::find(rc, QStringLiteral("TextSource"))); }
+    // The whole lines, whatever their boxes show of them.
+    QString source() const { return ui::find(rc, QStringLiteral("TextSource"))->property("message").toString(); }
+    QString request() const { return ui::find(rc, QStringLiteral("RequestStatus"))->property("message").toString(); }
 
     // Shown (1) or hidden (0) by the dialog's mode rule: TermChar, HeadChar,
     // StringLength, Heartbeat, HandShake, TagsToRead.
@@ -420,21 +422,25 @@ void TestKeyboard::keyboardReachesEverything()
     QTest::keyClick(readerSetup, Qt::Key_Escape);
 }
 
-// Configure Reader says where its texts come from.
+// Configure Reader says where its texts come from, and what became of its
+// read request.
 void TestKeyboard::textSourceLine()
 {
     Windows tool({{QStringLiteral("cfg.zq"), "ABCDE\r\nEnhanced\r\n"}});
     QVERIFY(tool.ready);
     const auto source = [&] { return tool.source(); };
-    QVERIFY2(source().contains("starting texts (not read from the reader)") && source().contains("not sent"),
-             qPrintable(source()));
+    QCOMPARE(source(), QStringLiteral("Texts: the starting texts (not read from the reader)"));
+    QCOMPARE(tool.request(), QStringLiteral("The read request was not sent: no link is open."));
     LoopbackReader reader;
     QVERIFY(connectQuick(tool, reader));
     QVERIFY(ui::click(tool.field("ReadConfig")));
-    QVERIFY2(source().contains("no reply to the read request yet"), qPrintable(source()));
+    QVERIFY2(QRegularExpression("^Read request sent at \\d\\d:\\d\\d:\\d\\d; waiting for the reply\\.$")
+                 .match(tool.request()).hasMatch(),
+             qPrintable(tool.request()));
     QVERIFY(reader.send("0017$$$$SABCDEC03RBBE\r"));
     const QRegularExpression replied("^Texts: the reader's reply of \\d\\d:\\d\\d:\\d\\d$");
     QTRY_VERIFY2(replied.match(source()).hasMatch(), qPrintable(source()));
+    QVERIFY2(tool.request().startsWith("The reply was decoded at "), qPrintable(tool.request()));
     QVERIFY(ui::type(tool.field("ReaderName"), "R7"));
     QVERIFY2(source().endsWith(", edited"), qPrintable(source()));
     QVERIFY(tool.loadFile(QStringLiteral("cfg.zq")));

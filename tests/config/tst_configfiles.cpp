@@ -15,7 +15,7 @@ using namespace zanto;
 using Lines = QList<QByteArray>;
 
 // The lines read, or none when the file was refused.
-static Lines linesOf(const Result<Lines> &read)
+template <typename E> static Lines linesOf(const Result<Lines, E> &read)
 {
     return read ? *read : Lines{};
 }
@@ -125,7 +125,7 @@ void TestConfigFiles::readFile()
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else if (kind == "link")
         QVERIFY(dir.write("real.zq", content) && QFile::link(dir.filePath("real.zq"), path));
-    const Result<Lines> read = readConfigFile(dir.path(), "cfg.zq");
+    const auto read = readConfigFile(dir.path(), "cfg.zq");
     QCOMPARE(linesOf(read), expected);
     QCOMPARE(problemOf(read).contains("cfg.zq"), refused);
     QCOMPARE(problemOf(read).isEmpty(), !refused);

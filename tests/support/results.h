@@ -10,3 +10,11 @@ template <typename T> QString problemOf(const zanto::Result<T> &result)
 {
     return result ? QString() : result.error();
 }
+
+// The same for a failure that carries its message among other things.
+template <typename T, typename E>
+    requires requires(const E &e) { e.message; }
+QString problemOf(const zanto::Result<T, E> &result)
+{
+    return result ? QString() : result.error().message;
+}
