@@ -18,17 +18,38 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <cmath>
+
 namespace zanto {
 
 namespace {
 
-// Paints the text column with every control character as its short name in a
-// small dimmed box (CR, LF, TAB...), so what the reader sent is seen where it
-// stands, whatever glyphs the font has.
-class ReceivedTextDelegate : public QStyledItemDelegate
+double luminance(const QColor &color)
+{
+    const auto channel = [](double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+QColor mixed(const QColor &a, const QColor &b, double share)
+{
+    return QColor::fromRgbF(float(a.redF() * (1 - share) + b.redF() * share),
+                            float(a.greenF() * (1 - share) + b.greenF() * share),
+                            float(a.blueF() * (1 - share) + b.blueF() * share));
+}
+
+// Paints a row's cells. Control characters in the text column show as their
+// short names in small dimmed boxes (CR, LF, TAB...), so what the reader sent
+// is seen where it stands, whatever glyphs the font has. The live row (a
+// burst still arriving) shows its newest bytes, kept at the right edge, with
+// the count so far, in italics on a ground tinted from the palette.
+class ReceivedCellDelegate : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    ReceivedCellDelegate(bool textColumn, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_textColumn(textColumn)
+    {
+    }
 
     static QString controlName(QChar picture)
     {
@@ -43,20 +64,60 @@ public:
     {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
+        const QVariant liveCount = index.data(ReceivedModel::LiveCountRole);
+        const bool live = liveCount.isValid();
+        if (live) {
+            opt.font.setItalic(true);
+            opt.backgroundBrush = ReceivedGrid::liveRowGround(opt.palette);
+        }
+        if (!m_textColumn && !live) {
+            QStyledItemDelegate::paint(painter, opt, index);
+            return;
+        }
         QString text = opt.text;
         opt.text.clear();
         const QWidget *widget = opt.widget;
         QStyle *style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(2, 0, -2, 0);
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QColor normal = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        const QFontMetrics fm(opt.font);
+        const int baseline = area.top() + (area.height() + fm.ascent() - fm.descent()) / 2;
+        painter->save();
+        painter->setClipRect(area);
+        painter->setFont(opt.font);
+        painter->setPen(normal);
+        int left = area.left();
+        if (live && !m_textColumn) {
+            // The count so far, then the newest bytes, their end in view.
+            const QString count = QCoreApplication::translate("ReceivedGrid", "[%1 bytes so far] ")
+                                      .arg(liveCount.toLongLong());
+            painter->drawText(left, baseline, count);
+            left += fm.horizontalAdvance(count);
+            painter->drawText(left, baseline, fm.elidedText(text, Qt::ElideLeft, area.right() + 1 - left));
+        } else {
+            paintText(painter, opt, text, area, normal, baseline, live);
+        }
+        painter->restore();
+    }
+
+private:
+    // A piece is one control character's box, or a run of plain text.
+    struct Piece {
+        QString text;
+        bool box;
+        int width;
+    };
+
+    void paintText(QPainter *painter, const QStyleOptionViewItem &opt, QString text, const QRect &area,
+                   const QColor &normal, int baseline, bool fromEnd) const
+    {
         // The model ends a cell that shows less than its row with the mark.
         const bool more = text.endsWith(ReceivedModel::MoreMark);
         if (more)
             text.chop(1);
-
-        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(2, 0, -2, 0);
-        const bool selected = opt.state & QStyle::State_Selected;
-        const QColor normal = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
         QColor dim = normal;
         dim.setAlphaF(0.5f);
         QFont small = opt.font;
@@ -66,57 +127,74 @@ public:
         const QString mark(ReceivedModel::MoreMark);
         const int markWidth = fm.horizontalAdvance(mark);
         const int limit = area.right() + 1;
-        painter->save();
-        painter->setClipRect(area);
-        int x = area.left();
-        const int baseline = area.top() + (area.height() + fm.ascent() - fm.descent()) / 2;
-        bool cut = false;
-        qsizetype i = 0;
-        while (i < text.size()) {
-            // A piece is one control character's box, or a run of plain text.
+
+        QList<Piece> pieces;
+        for (qsizetype i = 0; i < text.size();) {
             const bool box = ReceivedModel::isPicture(text.at(i));
             qsizetype j = i + 1;
             while (!box && j < text.size() && !ReceivedModel::isPicture(text.at(j)))
                 ++j;
             const QString piece = box ? controlName(text.at(i)) : text.mid(i, j - i);
-            const int width = box ? smallFm.horizontalAdvance(piece) + 5 : fm.horizontalAdvance(piece);
-            const bool last = j >= text.size() && !more;
-            if (x + width > limit - (last ? 0 : markWidth)) {
+            pieces.append({piece, box, box ? smallFm.horizontalAdvance(piece) + 5 : fm.horizontalAdvance(piece)});
+            i = j;
+        }
+
+        int x = area.left();
+        qsizetype first = 0;
+        if (fromEnd) {
+            // As many of the newest pieces as fit, behind the mark.
+            int width = 0;
+            for (const Piece &piece : pieces)
+                width += piece.width;
+            if (width > area.width()) {
+                painter->setPen(normal);
+                painter->setFont(opt.font);
+                painter->drawText(x, baseline, mark);
+                x += markWidth;
+                while (first < pieces.size() && width > limit - x) {
+                    width -= pieces[first].width;
+                    ++first;
+                }
+            }
+        }
+        bool cut = false;
+        for (qsizetype k = first; k < pieces.size(); ++k) {
+            const Piece &piece = pieces[k];
+            const bool last = k + 1 == pieces.size() && !more;
+            if (x + piece.width > limit - (last ? 0 : markWidth)) {
                 cut = true;
-                if (!box) {
+                painter->setPen(normal);
+                painter->setFont(opt.font);
+                if (!piece.box) {
                     // As much of the run as fits, then the mark.
-                    const QString fitted = fm.elidedText(piece, Qt::ElideRight, limit - x);
-                    painter->setPen(normal);
-                    painter->setFont(opt.font);
+                    const QString fitted = fm.elidedText(piece.text, Qt::ElideRight, limit - x);
                     painter->drawText(x, baseline, fitted.endsWith(mark) ? fitted : fitted + mark);
                 } else if (x + markWidth <= limit) {
-                    painter->setPen(normal);
-                    painter->setFont(opt.font);
                     painter->drawText(x, baseline, mark);
                 }
                 break;
             }
-            if (box) {
-                const QRect frame(x, area.top() + (area.height() - smallFm.height()) / 2, width - 1, smallFm.height());
+            if (piece.box) {
+                const QRect frame(x, area.top() + (area.height() - smallFm.height()) / 2, piece.width - 1, smallFm.height());
                 painter->setPen(dim);
                 painter->setFont(small);
                 painter->drawRect(frame.adjusted(0, 0, -1, -1));
-                painter->drawText(frame, Qt::AlignCenter, piece);
+                painter->drawText(frame, Qt::AlignCenter, piece.text);
             } else {
                 painter->setPen(normal);
                 painter->setFont(opt.font);
-                painter->drawText(x, baseline, piece);
+                painter->drawText(x, baseline, piece.text);
             }
-            x += width;
-            i = j;
+            x += piece.width;
         }
         if (more && !cut) {
             painter->setPen(normal);
             painter->setFont(opt.font);
             painter->drawText(x, baseline, mark);
         }
-        painter->restore();
     }
+
+    bool m_textColumn;
 };
 
 } // namespace
@@ -128,7 +206,8 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     , m_notice(new QLabel(this))
 {
     setModel(m_model);
-    setItemDelegateForColumn(1, new ReceivedTextDelegate(this));
+    setItemDelegateForColumn(0, new ReceivedCellDelegate(false, this));
+    setItemDelegateForColumn(1, new ReceivedCellDelegate(true, this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -154,11 +233,10 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     connect(&m_liveTimer, &QTimer::timeout, m_model, &ReceivedModel::refreshLive);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceivedGrid::userMovedView);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ReceivedGrid::userMovedView);
     m_marker->setObjectName(QStringLiteral("NewRowsBelow"));
     m_marker->setFocusPolicy(Qt::NoFocus);
     m_marker->setCursor(Qt::PointingHandCursor);
-    m_marker->setToolTip(tr("Show the newest rows (the selection goes)"));
+    m_marker->setToolTip(tr("Show the newest rows"));
     m_marker->hide();
     connect(m_marker, &QPushButton::clicked, this, &ReceivedGrid::followNewest);
 
@@ -171,6 +249,26 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     m_noticeTimer.setSingleShot(true);
     m_noticeTimer.setInterval(NoticeMs);
     connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
+}
+
+double ReceivedGrid::contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+QColor ReceivedGrid::liveRowGround(const QPalette &palette)
+{
+    // A tint of the selection colour over the cells' own ground, as long as
+    // the text stays readable on it; else the palette's alternate ground, or
+    // the cells' own (the italics still tell the row apart).
+    const QColor text = palette.color(QPalette::Text);
+    for (const QColor &ground : {mixed(palette.color(QPalette::Base), palette.color(QPalette::Highlight), 0.25),
+                                 palette.color(QPalette::AlternateBase)}) {
+        if (contrast(text, ground) >= MinimumContrast)
+            return ground;
+    }
+    return palette.color(QPalette::Base);
 }
 
 int ReceivedGrid::rows() const
@@ -278,7 +376,9 @@ void ReceivedGrid::scheduleFlush()
 
 bool ReceivedGrid::holdingView() const
 {
-    return m_userAway || (selectionModel() && selectionModel()->hasSelection());
+    // Only a user who scrolled away holds the view; rows selected at the
+    // bottom scroll up with the rest and stay selected.
+    return m_userAway;
 }
 
 void ReceivedGrid::flush()
@@ -349,7 +449,6 @@ void ReceivedGrid::userMovedView()
 void ReceivedGrid::followNewest()
 {
     m_programScroll = true;
-    clearSelection();
     updateGeometries();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     m_programScroll = false;

@@ -16,8 +16,8 @@ namespace zanto {
 // Row numbers count the header as row 0, as the receive pipeline expects.
 // Appended rows reach the view in batches at most about 20 times a second; a
 // row that comes after a quiet spell shows at once. While the user holds the
-// view away from the newest rows (scrolled up, or rows selected), new rows do
-// not move it; a marker tells how many came below.
+// view away from the newest rows (scrolled up), new rows do not move it; a
+// marker tells how many came below.
 class ReceivedGrid : public QTableView
 {
     Q_OBJECT
@@ -57,11 +57,17 @@ public:
     // Announces pending rows now instead of at the next batch.
     void flush();
 
-    // True while new rows leave the view where the user put it.
+    // True while new rows leave the view where the user put it (scrolled up).
     bool holdingView() const;
+
+    // The ground of the live row under a palette, and the contrast of two
+    // colours (1 to 21) by which it is chosen: text on it stays readable.
+    static QColor liveRowGround(const QPalette &palette);
+    static double contrast(const QColor &a, const QColor &b);
+    static constexpr double MinimumContrast = 4.5;
     // Rows that came below the view while it was held.
     QPushButton *newRowsMarker() const { return m_marker; }
-    // Back to the newest rows: the selection goes, the view follows again.
+    // Back to the newest rows: the view follows them again.
     void followNewest();
 
     // The most text a copy puts on the clipboard.

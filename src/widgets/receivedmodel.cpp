@@ -3,9 +3,7 @@
 #include "protocol/hexformat.h"
 #include "protocol/textescapes.h"
 
-#include <QBrush>
 #include <QDateTime>
-#include <QFont>
 
 namespace zanto {
 
@@ -81,40 +79,40 @@ QVariant ReceivedModel::cellData(QByteArrayView view, qint64 arrivalMs, bool liv
     const QByteArray bytes = QByteArray::fromRawData(view.data(), view.size());
     switch (role) {
     case Qt::DisplayRole: {
+        if (live) {
+            // Its end, which the delegate keeps in view: the start is older.
+            if (column == 0)
+                return QString::fromLatin1(hexText(bytes.right(LiveHexBytes)));
+            return visibleText(displayText(bytes.right(LiveTextBytes)));
+        }
         const bool more = bytes.size() > PaintedBytes;
         if (column == 0)
             return QString::fromLatin1(hexText(bytes, PaintedBytes)) + (more ? QStringLiteral(" ") + MoreMark : QString());
         return visibleText(displayText(bytes, PaintedBytes)) + (more ? QString(MoreMark) : QString());
     }
+    case LiveCountRole:
+        return live ? QVariant(qint64(bytes.size())) : QVariant();
     case Qt::ToolTipRole: {
         // Bounded whatever the row's length: the first bytes as hex and as
         // text, then how many there are in all.
         const QString count = bytes.size() == 1 ? tr("1 byte") : tr("%1 bytes").arg(bytes.size());
         QString tip = live ? tr("Still arriving since %1, %2 so far").arg(when(arrivalMs), count)
                            : tr("Arrived %1, %2").arg(when(arrivalMs), count);
-        const QByteArray head = bytes.left(ToolTipBytes);
+        // A live row's tooltip shows its newest bytes, as its cells do.
+        const QByteArray head = live ? bytes.right(ToolTipBytes) : bytes.left(ToolTipBytes);
         const QByteArray hex = hexText(head);
         for (qsizetype i = 0; i < head.size(); i += ToolTipHexPerLine)
             tip += QLatin1Char('\n') + QString::fromLatin1(hex.mid(i * 3, ToolTipHexPerLine * 3));
         const QString text = visibleText(displayText(head));
         for (qsizetype i = 0; i < text.size(); i += ToolTipTextPerLine)
             tip += QLatin1Char('\n') + text.mid(i, ToolTipTextPerLine);
-        if (bytes.size() > head.size())
+        if (bytes.size() > head.size() && live)
+            tip += QLatin1Char('\n') + tr("(the newest %1 bytes; the row is whole once the burst ends)").arg(head.size());
+        else if (bytes.size() > head.size())
             tip += QLatin1Char('\n') + MoreMark
                 + tr(" %1 more bytes; Copy or \"Save rows as...\" gives the whole row").arg(bytes.size() - head.size());
         return tip;
     }
-    case Qt::FontRole:
-        if (live) {
-            QFont font;
-            font.setItalic(true);
-            return font;
-        }
-        return {};
-    case Qt::BackgroundRole:
-        if (live)
-            return QBrush(QColor(0xFF, 0xF6, 0xD5));
-        return {};
     case Qt::AccessibleDescriptionRole:
         return live ? tr("still arriving") : QVariant();
     case Qt::TextAlignmentRole:

@@ -21,6 +21,12 @@ class ReceivedModel : public QAbstractTableModel
     Q_OBJECT
 public:
     static constexpr qsizetype PaintedBytes = 96;
+    // The live row shows the end of its burst: the newest bytes are the read
+    // happening now, or a reply inside a stream.
+    static constexpr qsizetype LiveHexBytes = 32;
+    static constexpr qsizetype LiveTextBytes = 128;
+    // The bytes gathered so far, for the live row only.
+    static constexpr int LiveCountRole = Qt::UserRole + 1;
     static constexpr qsizetype ToolTipBytes = 256;
     static constexpr QChar ControlPictureBase = QChar(0x2400);
     // Ends a cell, or a tooltip, that shows less than its row holds.

@@ -4,8 +4,11 @@
 # Run with -DBUILD_DIR=... -DTARGETS=a;b;... -DEXPECTATIONS=a=message;b=;...
 execute_process(COMMAND "${CMAKE_COMMAND}" --build "${BUILD_DIR}" --target ${TARGETS} -- -k 0
                 OUTPUT_VARIABLE out ERROR_VARIABLE err)
-# One piece of the log for each build step that failed.
+# One piece of the log for each build step that failed. Semicolons and square
+# brackets ("[3/13]") would confuse CMake's lists, so they go first.
 string(REPLACE ";" "," log "${out}${err}")
+string(REPLACE "[" "(" log "${log}")
+string(REPLACE "]" ")" log "${log}")
 string(REPLACE "FAILED: " ";" steps "${log}")
 set(failed "")
 foreach(expectation IN LISTS EXPECTATIONS)
@@ -15,7 +18,11 @@ foreach(expectation IN LISTS EXPECTATIONS)
   string(SUBSTRING "${expectation}" ${from} -1 expected)
   set(step "")
   foreach(candidate IN LISTS steps)
-    string(FIND "${candidate}" "/${name}.cpp" mentioned)
+    # A failed step names what it was building on its first line; what
+    # follows may be other steps' progress.
+    string(FIND "${candidate}" "\n" firstLineEnd)
+    string(SUBSTRING "${candidate}" 0 ${firstLineEnd} firstLine)
+    string(FIND "${firstLine}" "/${name}.cpp" mentioned)
     if(NOT mentioned EQUAL -1)
       set(step "${candidate}")
     endif()
