@@ -423,10 +423,7 @@ void TestKeyboard::countersShowEveryDigit()
     for (CounterBox *box : {tool.w.Receive_Count, tool.w.Text7}) {
         box->showNumber(count);
         QCOMPARE(box->text(), QString::number(count));
-        // With the caret at the end the first digit is still in view: every
-        // digit fits.
-        box->setCursorPosition(int(box->text().size()));
-        QCOMPARE(box->cursorPositionAt(QPoint(6, box->height() / 2)), 0);
+        // That every digit fits is checked on the box itself (tst_counterbox).
         QVERIFY(box->font().pointSize() <= 24);
         if (count < 10)
             QCOMPARE(box->font().pointSize(), 24);
