@@ -500,11 +500,7 @@ void TestKeyboard::countersShowEveryDigit()
             showing = standIn.get();
         }
         QCOMPARE(showing->text(), QString::number(count));
-        // The counter keeps its caret at the start: the first digit is in
-        // view, and so is the last (the text ends before the right edge).
-        QCOMPARE(showing->cursorPositionAt(QPoint(6, showing->height() / 2)), 0);
-        QCOMPARE(showing->cursorPositionAt(QPoint(showing->width() - 1, showing->height() / 2)),
-                 int(showing->text().size()));
+        // That every digit fits is checked on the box itself (tst_counterbox).
         QVERIFY(showing->font().pointSize() <= 24);
         if (count < 10)
             QCOMPARE(showing->font().pointSize(), 24);

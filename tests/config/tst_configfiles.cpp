@@ -50,6 +50,7 @@ void TestConfigFiles::fileName_data()
     QTest::newRow("empty name") << "" << ".zq" << "";
     QTest::newRow("longer than typed") << "READER77" << "READER77.zq" << "";
     QTest::newRow("one dot, blanks") << " a.b " << " a.b .zq" << "";
+    QTest::newRow("blanks around") << " AB " << " AB .zq" << "";
     QTest::newRow("latin-1") << QString::fromLatin1("Caf\xE9\xFF") << QString::fromLatin1("Caf\xE9\xFF.zq") << "";
     QTest::newRow("no-break space is no control") << QString::fromLatin1("a\xA0") << QString::fromLatin1("a\xA0.zq") << "";
     QTest::newRow("slash") << "a/b" << "" << "Not written: '/' cannot be in a file name (ReaderName \"a/b\")";

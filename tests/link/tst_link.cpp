@@ -1,12 +1,27 @@
-// The link as values: what the Port Settings texts stand for, and what the
-// link says when they cannot be used. No window, no widget.
+// The link without a window: what the Port Settings texts stand for, what the
+// link says when they cannot be used, the rate it opens a serial port at, and
+// how it takes a reader that never pauses. No widget.
 #include "link/readerlink.h"
 #include "link/receivepipeline.h"
 #include "support/loopbackreader.h"
 #include "support/ptypair.h"
 
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace zanto;
 
@@ -18,6 +33,8 @@ private Q_SLOTS:
     void parameters();
     void unusableTextsAreSaid_data();
     void unusableTextsAreSaid();
+    void serialOpensAtTheTypedRate();
+    void floodLeavesTheLoopTurning();
 };
 
 void TestLink::parameters_data()
@@ -97,6 +114,89 @@ void TestLink::unusableTextsAreSaid()
     QVERIFY2(said.first().at(1).toString().contains(detail), qPrintable(said.first().at(1).toString()));
     QVERIFY(!link.serialOpen());
     QVERIFY(link.tcpClosed());
+}
+
+void TestLink::serialOpensAtTheTypedRate()
+{
+    PtyPair pty;
+    QVERIFY(pty.isValid());
+    ReceivePipeline pipeline;
+    ReaderLink link(&pipeline);
+    link.setParameters(linkParametersFrom(pty.linkPath(), "38400", "127.0.0.1", "10000"));
+    QVERIFY(link.openLink());
+    termios line {};
+    QCOMPARE(::tcgetattr(pty.masterFd(), &line), 0);
+    QCOMPARE(cfgetospeed(&line), speed_t(B38400));
+}
+
+// A reader that sends faster than the window takes its bytes: the link takes
+// a bounded share at each arrival and lets the event loop go round between
+// them, so the window keeps painting and answering while the data never stops.
+void TestLink::floodLeavesTheLoopTurning()
+{
+    // The reader: a server on 127.0.0.1 whose thread writes as fast as the
+    // connection takes it, for two seconds, then closes.
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(server >= 0 && ::bind(server, reinterpret_cast<sockaddr *>(&address), length) == 0 && ::listen(server, 1) == 0);
+    QVERIFY(::getsockname(server, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    std::atomic<bool> writing{false}, done{false};
+    std::thread reader([&] {
+        pollfd waiting{server, POLLIN, 0};
+        const int client = ::poll(&waiting, 1, 10000) == 1 ? ::accept(server, nullptr, nullptr) : -1;
+        const QByteArray piece(1024 * 1024, 'x');
+        writing = true;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (client >= 0 && std::chrono::steady_clock::now() < end
+               && ::send(client, piece.constData(), size_t(piece.size()), MSG_NOSIGNAL) > 0) {
+        }
+        writing = false;
+        if (client >= 0)
+            ::close(client);
+        done = true;
+    });
+    const auto joined = qScopeGuard([&] {
+        reader.join();
+        ::close(server);
+    });
+
+    ReceivePipeline pipeline;
+    // Only the newest rows are kept, as the grid keeps them.
+    connect(&pipeline, &ReceivePipeline::burstEnded, &pipeline,
+            [&] { pipeline.store().dropFront(pipeline.store().rowsOverBudget(4 * 1024 * 1024)); });
+    const QString port = QString::number(ntohs(address.sin_port));
+    ReaderLink link(&pipeline);
+    link.setParameters(linkParametersFrom("TCP/IP", "9600", "127.0.0.1", port));
+    qint64 bytes = 0;
+    QElapsedTimer sinceTurn; // started by the first byte
+    connect(&link, &ReaderLink::bytesArrived, &link, [&](QByteArrayView piece) {
+        if (bytes == 0 && !piece.isEmpty())
+            sinceTurn.start();
+        bytes += piece.size();
+        // The window's work on each piece, stood in for by a pause: the reader
+        // stays ahead of the window whatever this machine's speed.
+        QThread::usleep(ulong(piece.size() / 20));
+    });
+    int turns = 0; // of the event loop, while bytes keep coming
+    qint64 longestStall = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    connect(&tick, &QTimer::timeout, &tick, [&] {
+        if (!sinceTurn.isValid() || !writing)
+            return;
+        ++turns;
+        longestStall = qMax(longestStall, sinceTurn.restart());
+    });
+    tick.start();
+    QVERIFY(link.openLink());
+    QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
+
+    QVERIFY2(bytes > 4 * 1024 * 1024, qPrintable(QString::number(bytes)));
+    QVERIFY2(turns >= 5, qPrintable(QStringLiteral("%1 turns of the event loop in a flood").arg(turns)));
+    QVERIFY2(longestStall < 2000, qPrintable(QStringLiteral("the event loop stood still for %1 ms").arg(longestStall)));
 }
 
 QTEST_GUILESS_MAIN(TestLink)

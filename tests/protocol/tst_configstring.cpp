@@ -355,6 +355,17 @@ void TestConfigString::refusals_data()
     no("unknown read range", with("Enhanced", {{F::ReadRange, "Range 5"}}), F::ReadRange,
        {"Read Range \"Range 5\" has no code"});
     no("read range with CR", with("Enhanced", {{F::ReadRange, "Range\r4"}}), F::ReadRange, {"\"Range\\x0D4\""});
+    // A line break would end the write command early: refused in every field
+    // the mode carries that is copied as it stands, also when a reply put it
+    // there, and not looked at in a field the mode leaves out.
+    no("CR in the name", with("Standard", {{F::ReaderName, "AB\rCD"}}), F::ReaderName, {"ReaderName", "line break"});
+    no("LF in the end character", with("Enhanced", {{F::TermChar, "0\n"}}), F::TermChar, {"line break"});
+    no("CR LF in a frequency", with("Track", {{F::Frequency, "5\r\n6"}}), F::Frequency, {"line break"});
+    ConfigFields replied = with("Standard");
+    applyDecoded(decodeConfigReply("0017$$$$SAB\rCDC01R4B1\r").value(), replied);
+    no("CR a reply put in the name", replied, F::ReaderName, {"line break"});
+    QTest::newRow("CR in the handshake, which Standard leaves out")
+        << with("Standard", {{F::HandShake, "\r"}}) << QByteArray("C017$$$$SXXXXXC01R4B1") << F::Mode << QStringList();
     no("read range before baud", with("Standard", {{F::ReadRange, "x"}, {F::BaudRate, "1"}}), F::ReadRange, {});
     no("heartbeat in Universal", with("Universal", {{F::Heartbeat, "heartbeat"}}), F::Heartbeat,
        {"Heartbeat", "\"heartbeat\""});

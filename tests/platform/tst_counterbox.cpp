@@ -1,0 +1,85 @@
+// The counters' box: every digit of the number stays in view, in the largest
+// font up to the full size that holds them all, whatever the number before
+// it and however the box is resized.
+#include "widgets/counterbox.h"
+
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTest>
+
+using namespace zanto;
+
+namespace {
+
+constexpr int FullPoints = 24;
+
+// A counter box that says how wide the space for its text is: the style's
+// contents less the text margins and the two pixels a line edit keeps clear
+// on each side. Text wider than that is scrolled or cut.
+class Box : public CounterBox
+{
+public:
+    explicit Box(QWidget *parent) : CounterBox(FullPoints, parent) {}
+    int textRoom()
+    {
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+        return contents.width() - textMargins().left() - textMargins().right() - 2 * 2;
+    }
+};
+
+} // namespace
+
+class TestCounterBox : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void everyDigitInView_data();
+    void everyDigitInView();
+};
+
+void TestCounterBox::everyDigitInView_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<qint64>("number");
+    QTest::addColumn<QString>("text");
+    // 57 pixels: the window's counters at 96 dpi.
+    QTest::newRow("1 digit") << 57 << qint64(7) << "7";
+    QTest::newRow("2 digits") << 57 << qint64(42) << "42";
+    QTest::newRow("3 digits") << 57 << qint64(512) << "512";
+    QTest::newRow("4 digits") << 57 << qint64(1234) << "1234";
+    QTest::newRow("5 digits") << 57 << qint64(32767) << "32767";
+    QTest::newRow("6 digits") << 57 << qint64(100000) << "100000";
+    QTest::newRow("7 digits") << 57 << qint64(1234567) << "1234567";
+    QTest::newRow("7 digits, narrower") << 40 << qint64(9999999) << "9999999";
+}
+
+void TestCounterBox::everyDigitInView()
+{
+    QFETCH(int, width);
+    QFETCH(qint64, number);
+    QFETCH(QString, text);
+    QWidget window;
+    Box box(&window);
+    window.resize(300, 100);
+    window.show();
+    // Shown in a wider box, after a long number, and then resized: the font
+    // follows both the number and the box.
+    box.resize(width + 30, 45);
+    box.showNumber(8888888);
+    box.showNumber(number);
+    box.resize(width, 45);
+
+    QCOMPARE(box.text(), text);
+    const int room = box.textRoom();
+    const int used = QFontMetrics(box.font()).horizontalAdvance(text);
+    QVERIFY2(used <= room, qPrintable(QStringLiteral("%1 pixels of text in %2").arg(used).arg(room)));
+    // No smaller than it must be.
+    QFont larger = box.font();
+    larger.setPointSize(larger.pointSize() + 1);
+    QVERIFY(larger.pointSize() > FullPoints || QFontMetrics(larger).horizontalAdvance(text) > room);
+}
+
+QTEST_MAIN(TestCounterBox)
+#include "tst_counterbox.moc"
