@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "commands/modes.h"
+#include "commands/sendtextdialog.h"
 #include "commands/setuptagdialog.h"
 #include "commands/tagdatafield.h"
 #include "config/readerconfigdialog.h"
@@ -18,6 +19,7 @@
 #include "widgets/editablelist.h"
 #include "widgets/enterpresses.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/fulltexttips.h"
 #include "widgets/receivedgrid.h"
 #include "widgets/twips.h"
 #include "widgets/wrapbutton.h"
@@ -34,6 +36,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
@@ -97,6 +101,7 @@ MainWindow::MainWindow(QWidget *parent)
     // link as it is made, and so does the quiet interval.
     m_portSettings = new PortSettings(this);
     connect(m_portSettings, &PortSettings::parametersChanged, m_link, &ReaderLink::setParameters);
+    connect(m_portSettings, &PortSettings::parametersChanged, this, &MainWindow::showTarget);
     m_link->setParameters(m_portSettings->parameters());
     connect(Text1, &QLineEdit::textChanged, this, &MainWindow::Text1_Change);
     Text1_Change();
@@ -117,7 +122,9 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&m_liveCheck, &QTimer::timeout, this, &MainWindow::showLiveRowWhenDue);
 
     pressButtonsOnEnter(this);
+    showCutTextsWhole(this);
     Form_Load();
+    showTarget();
 }
 
 MainWindow::~MainWindow()
@@ -142,7 +149,15 @@ void MainWindow::buildControls()
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(twips(14325), twips(7635));
-    setCentralWidget(client);
+    // The layout is fixed; on a screen too small for it (a laptop at 150 %)
+    // the client area scrolls instead of being cut, and no control moves.
+    m_clientScroll = new QScrollArea(this);
+    m_clientScroll->setObjectName(QStringLiteral("clientScroll"));
+    m_clientScroll->setFrameShape(QFrame::NoFrame);
+    m_clientScroll->setWidgetResizable(false);
+    m_clientScroll->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    m_clientScroll->setWidget(client);
+    setCentralWidget(m_clientScroll);
 
     Command1 = new WrapButton(QStringLiteral("Connect"), client);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -293,6 +308,8 @@ void MainWindow::buildMenus()
     mnuConfigureSetupTag->setObjectName(QStringLiteral("mnuConfigureSetupTag"));
     mnuEthernet = mnuReaderConfig->addAction(QStringLiteral("Read &Ethernet Settings"), this, &MainWindow::mnuEthernet_Click);
     mnuEthernet->setObjectName(QStringLiteral("mnuEthernet"));
+    mnuSendText = mnuReaderConfig->addAction(tr("Send &Text..."), this, &MainWindow::mnuSendText_Click);
+    mnuSendText->setObjectName(QStringLiteral("mnuSendText"));
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -374,6 +391,13 @@ void MainWindow::mnuConfigureSetupTag_Click()
     bringForward(m_setupTag);
 }
 
+void MainWindow::mnuSendText_Click()
+{
+    if (!m_sendText)
+        m_sendText = new SendTextDialog(m_channel, this);
+    bringForward(m_sendText);
+}
+
 void MainWindow::mnuEthernet_Click()
 {
     if (!m_ethernet) {
@@ -381,6 +405,28 @@ void MainWindow::mnuEthernet_Click()
         m_ethernet->Form_Load();
     }
     bringForward(m_ethernet);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    // Opened inside the screen's free area, as large as the layout and no
+    // larger than that area; the client area scrolls for the rest.
+    const QScreen *where = screen();
+    if (!where)
+        return;
+    const QRect room = where->availableGeometry();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QWidget *client = m_clientScroll->widget();
+    const QSize whole(client->width(), client->height() + menuBar()->sizeHint().height());
+    resize(whole.boundedTo(room.size() - frame));
+    QRect placed = frameGeometry();
+    placed.moveLeft(qBound(room.left(), placed.left(), qMax(room.left(), room.right() - placed.width() + 1)));
+    placed.moveTop(qBound(room.top(), placed.top(), qMax(room.top(), room.bottom() - placed.height() + 1)));
+    move(placed.topLeft());
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -417,6 +463,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // program running once it is closed.
     if (m_setupTag)
         m_setupTag->close();
+    if (m_sendText)
+        m_sendText->close();
     event->accept();
 }
 
@@ -426,17 +474,30 @@ void MainWindow::setStatus(const QString &text, const QString &detail)
 {
     Connect_Error->setText(text);
     Connect_Error->setCursorPosition(0);
-    // The whole text shows as a tooltip when the line cuts it, and so does
-    // whatever more there is to say (the system's reason a port would not open).
+    m_statusDetail = detail;
+    showTarget();
+}
+
+void MainWindow::showTarget()
+{
+    // Where Connect will go, said before it is pressed.
+    const QString target = linkTarget(m_link->parameters());
+    const bool idle = Command1->text() == QLatin1String("Connect");
+    Command1->setToolTip(idle ? tr("Connect to %1").arg(target) : tr("Close the link (opened to %1)").arg(target));
+    // The whole status text shows as a tooltip when the line cuts it, and so
+    // does whatever more there is to say (the system's reason a port would
+    // not open), and the target of the next Connect.
+    const QString text = Connect_Error->text();
     QStyleOptionFrame option;
     option.initFrom(Connect_Error);
     const int room = Connect_Error->style()->subElementRect(QStyle::SE_LineEditContents, &option, Connect_Error).width() - 4;
-    const bool cut = Connect_Error->fontMetrics().horizontalAdvance(text) > room;
     QStringList tip;
-    if (cut)
+    if (Connect_Error->fontMetrics().horizontalAdvance(text) > room)
         tip << text;
-    if (!detail.isEmpty())
-        tip << detail;
+    if (!m_statusDetail.isEmpty())
+        tip << m_statusDetail;
+    if (idle)
+        tip << tr("Connect goes to %1").arg(target);
     Connect_Error->setToolTip(tip.join(QLatin1Char('\n')));
 }
 
@@ -460,6 +521,7 @@ void MainWindow::Command1_Click()
         m_link->closeLink();
         Command1->setText(QStringLiteral("Connect"));
     }
+    showTarget();
 }
 
 bool MainWindow::SendToReader(const QByteArray &text, LinkRule rule)

@@ -17,6 +17,7 @@ class QMenu;
 class QMessageBox;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 
 namespace zanto {
 
@@ -30,6 +31,7 @@ class ReaderConfigDialog;
 class ReaderLink;
 class ReceivedGrid;
 class ReceivePipeline;
+class SendTextDialog;
 class SetupTagDialog;
 
 // The main window: the link button and status line, the received-data grid
@@ -46,6 +48,7 @@ public:
     ~MainWindow() override;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -64,6 +67,7 @@ private:
     void mnuConfigReader_Click();
     void mnuConfigureSetupTag_Click();
     void mnuEthernet_Click();
+    void mnuSendText_Click();
     void mnuAbout_Click();
     // Makes the Configure Reader dialog and runs its opening steps (the mode
     // rule, the read request); the menu shows it, the decoder fills it hidden.
@@ -96,6 +100,8 @@ private:
     void showCounters();
     void showLiveRowWhenDue();
     void setStatus(const QString &text, const QString &detail = QString());
+    // The tooltips of Command1 and the status line: where Connect goes.
+    void showTarget();
     static QString aboutText();
 
     QPushButton *Command1;
@@ -132,6 +138,7 @@ private:
     QAction *mnuConfigReader;
     QAction *mnuConfigureSetupTag;
     QAction *mnuEthernet;
+    QAction *mnuSendText;
     QMenu *mnuHelp;
     QAction *mnuAbout;
 
@@ -143,6 +150,10 @@ private:
     QPointer<ReaderConfigDialog> m_readerConfig;
     QPointer<SetupTagDialog> m_setupTag;
     QPointer<EthernetSettingsDialog> m_ethernet;
+    QPointer<SendTextDialog> m_sendText;
+    QScrollArea *m_clientScroll;
+    QString m_statusDetail;
+    bool m_placed = false;
     QPointer<QMessageBox> m_about;
     ReaderMode m_mode = ReaderMode::Standard;
     // Without "Mini" the field's limit is the line edit's own (no limit a

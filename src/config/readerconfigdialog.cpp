@@ -11,6 +11,7 @@
 #include "widgets/editablelist.h"
 #include "widgets/enterpresses.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/fulltexttips.h"
 #include "widgets/messageline.h"
 #include "widgets/twips.h"
 #include "widgets/wrapbutton.h"
@@ -249,6 +250,7 @@ void ReaderConfigDialog::buildControls()
     // Enter presses the button that has the focus, and no other: Enter in a
     // field is no click on a button.
     pressButtonsOnEnter(this);
+    showCutTextsWhole(this);
 
     QList<QWidget *> keyboardOrder;
     for (ConfigField f : KeyboardOrder)

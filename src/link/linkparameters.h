@@ -27,4 +27,8 @@ inline constexpr qint32 MaxBaud = 100'000'000;
 // The values the four texts stand for.
 LinkParameters linkParametersFrom(const QString &port, const QString &baud, const QString &host, const QString &tcpPort);
 
+// Where Connect goes, in words: "TCP 127.0.0.1 port 10000", "/dev/ttyUSB0 at
+// 9600 baud, 8N1", "Comm 1 (/dev/ttyS0) at 9600 baud, 8N1".
+QString linkTarget(const LinkParameters &parameters);
+
 } // namespace zanto

@@ -3,6 +3,8 @@
 #include "link/portsettings.h"
 #include "widgets/editablelist.h"
 #include "widgets/fieldvalidator.h"
+#include "widgets/fulltexttips.h"
+#include "widgets/messageline.h"
 #include "widgets/twips.h"
 
 #include <QCloseEvent>
@@ -68,7 +70,9 @@ PortSettingsDialog::PortSettingsDialog(PortSettings *settings, QWidget *parent)
     placeTwips(File1, 1440, 2160, 1695, 480);
     File1->hide();
 
-    FileStatus = new QLabel(this);
+    // Two lines for what became of settings1.ini; a longer message ends in an
+    // ellipsis, whole in its tooltip.
+    FileStatus = new MessageLine(this);
     FileStatus->setObjectName(QStringLiteral("FileStatus"));
     FileStatus->setStyleSheet(QStringLiteral("color: #a00000;"));
     placeTwips(FileStatus, 120, 2400, 3735, 450);
@@ -88,13 +92,13 @@ PortSettingsDialog::PortSettingsDialog(PortSettings *settings, QWidget *parent)
     setTabOrder(Combo5, Combo1);
     setTabOrder(Combo1, IPAddress);
     setTabOrder(IPAddress, PortNumber);
+    showCutTextsWhole(this);
 
 }
 
 void PortSettingsDialog::showProblem(const QString &text)
 {
-    FileStatus->setText(text);
-    FileStatus->setToolTip(text);
+    FileStatus->showMessage(text);
     FileStatus->setVisible(!text.isEmpty());
 }
 

@@ -9,6 +9,7 @@ class QListWidget;
 namespace zanto {
 
 class EditableList;
+class MessageLine;
 class PortSettings;
 
 // "Port Settings": which link, the baud rate, the reader's IP address and TCP
@@ -38,7 +39,7 @@ private:
     QLabel *Label2;
     QLabel *Label3;
     QLabel *Label4;
-    QLabel *FileStatus;
+    MessageLine *FileStatus;
 };
 
 } // namespace zanto

@@ -1,30 +1,24 @@
 #include "widgets/settingsfiledialog.h"
 
+#include "widgets/messageline.h"
+
 #include <QDir>
-#include <QLabel>
 
 namespace zanto {
 
 SettingsFileDialog::SettingsFileDialog(const QString &fileName, int lineCount, QWidget *parent)
     : KeepingDialog(parent)
-    , FileStatus(new QLabel(this))
+    , FileStatus(new MessageLine(this))
     , m_file(QDir::currentPath(), fileName, lineCount)
 {
     FileStatus->setObjectName(QStringLiteral("FileStatus"));
-    FileStatus->setWordWrap(false);
     FileStatus->setStyleSheet(QStringLiteral("color: #a00000;"));
     FileStatus->hide();
 }
 
-QString SettingsFileDialog::fileProblem() const
-{
-    return FileStatus->text();
-}
-
 void SettingsFileDialog::reportProblem(const QString &problem)
 {
-    FileStatus->setText(problem);
-    FileStatus->setToolTip(problem);
+    FileStatus->showMessage(problem);
     FileStatus->setVisible(!problem.isEmpty());
 }
 

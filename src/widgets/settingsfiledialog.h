@@ -6,9 +6,11 @@
 #include <QByteArray>
 #include <QList>
 
-class QLabel;
+
 
 namespace zanto {
+
+class MessageLine;
 
 // A dialog whose values live in a small settings file of its own in the
 // working folder, one value a line: read by its opening step (an empty file is
@@ -18,10 +20,6 @@ namespace zanto {
 class SettingsFileDialog : public KeepingDialog
 {
     Q_OBJECT
-public:
-    // The last file problem shown on the dialog; empty when there was none.
-    QString fileProblem() const;
-
 protected:
     SettingsFileDialog(const QString &fileName, int lineCount, QWidget *parent);
 
@@ -35,7 +33,7 @@ protected:
 
     void showCloseProblem(const QString &text) override { reportProblem(text); }
 
-    QLabel *FileStatus;
+    MessageLine *FileStatus;
 
 private:
     SettingsFile m_file;

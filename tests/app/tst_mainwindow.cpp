@@ -92,7 +92,7 @@ void TestMainWindow::startUpState()
     Tool tool;
     QCOMPARE(tool.w.windowTitle(), QStringLiteral("ZANTO Setup and Test Program"));
     QCOMPARE(tool.w.objectName(), QStringLiteral("rkz"));
-    QCOMPARE(tool.w.centralWidget()->size(), QSize(twips(14325), twips(7635)));
+    QCOMPARE(tool.control("client")->size(), QSize(twips(14325), twips(7635)));
     auto *grid = tool.control<ReceivedGrid>(QStringLiteral("MSFlexGrid1"));
     QVERIFY(grid);
     QCOMPARE(grid->rows(), 1);
@@ -188,7 +188,7 @@ void TestMainWindow::menusAndAbout()
         return m ? shown(m->actions()) : QStringList{QStringLiteral("no menu ") + QLatin1String(menu)};
     };
     QCOMPARE(shown(tool.w.menuBar()->actions()), (QStringList{"Settings", "Reader Setup", "Help"}));
-    QCOMPARE(items("mnuReaderConfig"), (QStringList{"Configure Reader", "Configure Setup tag", "Read Ethernet Settings"}));
+    QCOMPARE(items("mnuReaderConfig"), (QStringList{"Configure Reader", "Configure Setup tag", "Read Ethernet Settings", "Send Text..."}));
     QCOMPARE(items("mnuSettings"), QStringList{"Port Settings"});
     QCOMPARE(items("mnuHelp"), QStringList{"About"});
     for (QAction *a : tool.w.menuBar()->actions())

@@ -117,9 +117,12 @@ inline bool chooseMenu(QMainWindow *main, Qt::Key menuLetter, Qt::Key itemLetter
     return true;
 }
 
-// What a control shows: a field's or list's text, a button's caption.
+// What a control shows: a field's or list's text, a button's caption, a
+// message line's whole message (its box may show it cut, with a tooltip).
 inline QString text(const QWidget *control)
 {
+    if (control && control->property("message").isValid())
+        return control->property("message").toString();
     if (auto *edit = qobject_cast<const QLineEdit *>(control))
         return edit->text();
     if (auto *combo = qobject_cast<const QComboBox *>(control))
