@@ -19,7 +19,6 @@ public:
 
     // The command went out now: the next burst to end is its answer.
     void commandSent();
-    bool watching() const { return m_watching; }
 
     // The answer refuses the command: readers begin such an answer with "ERR".
     static bool isRefusal(const QByteArray &answer);

@@ -84,7 +84,6 @@ void PortSettings::setText(Line line, const QString &text)
 void PortSettings::setTexts(const std::array<QString, LineCount> &texts)
 {
     m_texts = texts;
-    Q_EMIT textsChanged();
     Q_EMIT parametersChanged(parameters());
 }
 

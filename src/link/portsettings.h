@@ -69,8 +69,6 @@ public:
 
 Q_SIGNALS:
     void parametersChanged(const LinkParameters &parameters);
-    // Loaded, or changed by the user: every text as it stands.
-    void textsChanged();
 
 private:
     static std::array<QString, LineCount> textsFrom(const QList<QByteArray> &lines);

@@ -39,8 +39,6 @@ public:
 
     bool tcpConnected() const { return m_tcp.state() == TcpClient::Connected; }
     bool serialOpen() const { return m_serial.portOpen(); }
-    // The TCP side is closed (not connecting, not left over after an end).
-    bool tcpClosed() const { return m_tcp.state() == TcpClient::Closed; }
 
     // The most taken in at one arrival event; what is left is taken at the next.
     static constexpr qsizetype PerEvent = 1024 * 1024;

@@ -29,7 +29,6 @@ public:
 
     // In force from the next arrival; a value below 1 ms is taken as 1 ms.
     void setQuietInterval(int ms);
-    int quietInterval() const { return m_intervalMs; }
 
     // One arrival of bytes from a link (copied in).
     void arrival(const QByteArray &bytes);

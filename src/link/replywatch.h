@@ -40,7 +40,6 @@ public:
     // The request went out now.
     void requestSent();
     void stop();
-    bool watching() const { return m_watching; }
 
 Q_SIGNALS:
     void settled(const zanto::ReplyWatch::Report &report);

@@ -34,8 +34,6 @@ public:
 
     void setRemoteHost(const QString &host) { m_host = host; }
     void setRemotePort(quint16 port) { m_port = port; }
-    QString remoteHost() const { return m_host; }
-    quint16 remotePort() const { return m_port; }
 
     void connectToReader();
     void close();

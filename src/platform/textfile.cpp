@@ -276,8 +276,7 @@ Done writeAt(const QByteArray &directory, const QByteArray &name, qsizetype line
             ::unlinkat(folder.get(), temp.constData(), 0);
             return notWritten(QObject::tr("line %1 holds a line feed").arg(i + 1), outcome);
         }
-        pending += line;
-        pending += "\r\n";
+        appendLine(pending, line);
         if (pending.size() >= WritePiece) {
             if (const int error = flushPending()) {
                 out.reset();
@@ -415,16 +414,6 @@ QString shownFileName(const QByteArray &rawName)
         i += length;
     }
     return shown;
-}
-
-bool fileExists(const QString &path)
-{
-    const Place place = placeOf(path);
-    if (!badName(place.name).isEmpty())
-        return false;
-    const Fd folder(openFolder(place.directory));
-    struct stat st;
-    return folder.isValid() && kindAt(folder.get(), place.name, &st) == FileKind::Regular;
 }
 
 Done createIfMissing(const QString &path)

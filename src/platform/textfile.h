@@ -68,9 +68,6 @@ struct FileReadFailure {
     QString message;                   // "NAME not read: REASON"
 };
 
-// True only for a regular file (not a link to one).
-bool fileExists(const QString &path);
-
 // Creates an empty file when nothing stands at the path; an existing regular
 // file is left alone. Never follows a link: a dangling one is refused, not
 // filled in.

@@ -12,7 +12,7 @@ using R = LinkRule;
 
 // The reader's command vocabulary. Only the configuration write tries the
 // serial port first; H, LOFF, IP and RESET go out on every open link.
-constexpr std::array<CommandSpec, 16> Commands = {{
+constexpr std::array<CommandSpec, ReaderCommandCount> Commands = {{
     {C::Input1, "G", R::TcpFirst, true},
     {C::Input2, "N", R::TcpFirst, true},
     {C::Input1Plus, "F", R::TcpFirst, true},
@@ -74,11 +74,6 @@ bool isDigit(char c)
 }
 
 } // namespace
-
-std::span<const CommandSpec> commandSpecs()
-{
-    return Commands;
-}
 
 const CommandSpec &commandSpec(ReaderCommand command)
 {

@@ -46,8 +46,8 @@ struct CommandSpec {
     bool fixed;               // the text is the whole command
 };
 
-// Every command the tool sends, one row each, in enum order.
-std::span<const CommandSpec> commandSpecs();
+// Every command the tool sends has its row, in enum order.
+inline constexpr int ReaderCommandCount = 16;
 const CommandSpec &commandSpec(ReaderCommand command);
 // A fixed command's text; the leading characters of a frame.
 QByteArray commandText(ReaderCommand command);

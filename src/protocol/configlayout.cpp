@@ -227,11 +227,6 @@ QList<QByteArray> distinct(auto member)
 
 // ---- fields ------------------------------------------------------------------
 
-const std::array<FieldSpec, ConfigFieldCount> &fieldSpecs()
-{
-    return FieldSpecs;
-}
-
 const FieldSpec &fieldSpec(ConfigField field)
 {
     return FieldSpecs[static_cast<std::size_t>(field)];

@@ -50,8 +50,7 @@ struct FieldSpec {
     QList<QByteArray> (*entries)(); // the list offered, in list order; nullptr for a plain text box
 };
 
-// All twelve, in file order (fieldSpecs()[int(field)] is that field's row).
-const std::array<FieldSpec, ConfigFieldCount> &fieldSpecs();
+// Each field's row of the table.
 const FieldSpec &fieldSpec(ConfigField field);
 
 const char *fieldControlName(ConfigField field);

@@ -4,18 +4,10 @@
 
 namespace zanto {
 
-QByteArray formatLines(const QList<QByteArray> &lines)
+void appendLine(QByteArray &out, QByteArrayView line)
 {
-    qsizetype total = 0;
-    for (const QByteArray &line : lines)
-        total += line.size() + 2;
-    QByteArray out;
-    out.reserve(total);
-    for (const QByteArray &line : lines) {
-        out.append(line);
-        out.append("\r\n");
-    }
-    return out;
+    out.append(line);
+    out.append("\r\n");
 }
 
 ParsedLines parseLines(const QByteArray &content, const LineLimits &limits)

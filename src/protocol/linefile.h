@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 namespace zanto {
@@ -8,7 +9,7 @@ namespace zanto {
 // Files are 8-bit text, one value per line. Lines end with CR LF when written;
 // on reading CR LF and a bare LF both end a line (a final line without an end
 // counts too).
-QByteArray formatLines(const QList<QByteArray> &lines);
+void appendLine(QByteArray &out, QByteArrayView line);
 
 struct LineLimits {
     int maxLines = -1;             // lines wanted; reading stops after them (-1: all)

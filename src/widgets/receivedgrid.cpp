@@ -308,11 +308,6 @@ void ReceivedGrid::setColWidth(int column, int twipsWidth)
     setColumnWidth(column, twips(twipsWidth));
 }
 
-int ReceivedGrid::colWidth(int column) const
-{
-    return columnWidth(column) * 15;
-}
-
 void ReceivedGrid::setFormatString(const QString &format)
 {
     m_model->setFormatString(format);

@@ -38,7 +38,6 @@ public:
     void setTopRow(int row);
     int topRow() const;
     void setColWidth(int column, int twips);
-    int colWidth(int column) const;
     void setFormatString(const QString &format);
     // Copies a row in (a grid on its own).
     void addRow(const QByteArray &bytes, qint64 arrivalMs);
@@ -65,8 +64,6 @@ public:
     static QColor liveRowGround(const QPalette &palette);
     static double contrast(const QColor &a, const QColor &b);
     static constexpr double MinimumContrast = 4.5;
-    // Rows that came below the view while it was held.
-    QPushButton *newRowsMarker() const { return m_marker; }
     // Back to the newest rows: the view follows them again.
     void followNewest();
 

@@ -31,7 +31,7 @@ QList<QByteArray> SettingsFileDialog::loadLines()
 
 Done SettingsFileDialog::saveValues(const QList<QString> &values)
 {
-    Done saved = m_file.save(values, m_changedByUser);
+    Done saved = m_file.save(values, false);
     reportProblem(saved ? QString() : saved.error());
     return saved;
 }

@@ -16,7 +16,7 @@ class MessageLine;
 // working folder, one value a line: read by its opening step (an empty file is
 // created when there is none) and written when it closes. A file that could
 // not be read is said on the dialog, and is not overwritten with the start
-// texts the dialog fell back on unless the user changed a value.
+// texts the dialog fell back on.
 class SettingsFileDialog : public KeepingDialog
 {
     Q_OBJECT
@@ -25,10 +25,9 @@ protected:
 
     // The file's first lines, at most lineCount; none when it could not be read.
     QList<QByteArray> loadLines();
-    // Writes the values, one a line.
+    // Writes the values, one a line. Nothing in such a dialog is edited on
+    // screen, so a file that could not be read is never overwritten.
     Done saveValues(const QList<QString> &values);
-    // A value was changed by the user's hand.
-    void markChangedByUser() { m_changedByUser = true; }
     void reportProblem(const QString &problem);
 
     void showCloseProblem(const QString &text) override { reportProblem(text); }
@@ -37,7 +36,6 @@ protected:
 
 private:
     SettingsFile m_file;
-    bool m_changedByUser = false;
 };
 
 } // namespace zanto

@@ -334,7 +334,7 @@ void TestMainWindow::tcpPortNumberNotANumber()
     QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
     QVERIFY(tool.status().contains(QLatin1String("10k")));
     QCOMPARE(tool.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
-    QVERIFY(tool.link()->tcpClosed());
+    QVERIFY(!tool.link()->tcpConnected());
 }
 
 void TestMainWindow::switchingSelectionLeavesFirstLinkOpen()

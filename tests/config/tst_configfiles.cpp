@@ -83,6 +83,16 @@ void TestConfigFiles::fileName()
     QCOMPARE(problemOf(result), problem);
 }
 
+namespace {
+
+// A file's content: each line ended by CR LF.
+QByteArray crlf(const Lines &lines)
+{
+    return lines.join("\r\n") + (lines.isEmpty() ? "" : "\r\n");
+}
+
+} // namespace
+
 void TestConfigFiles::readFile_data()
 {
     QTest::addColumn<QString>("kind"); // what stands at the path
@@ -93,21 +103,21 @@ void TestConfigFiles::readFile_data()
     const Lines twelve{"XXXXX", "Standard", "9600", "4-wire", "Frequency hopping default sub-bands", "0D", "00", "F5",
                        "48", "No Heartbeat", "Read Always", "Range 4(100%)"};
     const Lines full = numbered(16, 4094); // with CR LF exactly 64 KiB
-    QTest::newRow("CR LF") << "file" << formatLines(twelve) << twelve << false;
-    QTest::newRow("LF only") << "file" << formatLines(twelve).replace("\r\n", "\n") << twelve << false;
+    QTest::newRow("CR LF") << "file" << crlf(twelve) << twelve << false;
+    QTest::newRow("LF only") << "file" << crlf(twelve).replace("\r\n", "\n") << twelve << false;
     QTest::newRow("empty file") << "file" << QByteArray() << Lines{} << false;
-    QTest::newRow("extra lines ignored") << "file" << formatLines(numbered(14)) << numbered(12) << false;
-    QTest::newRow("exactly 64 KiB") << "file" << formatLines(full) << full.mid(0, 12) << false;
-    QTest::newRow("one byte over 64 KiB") << "file" << formatLines(full) + "x" << Lines{} << true;
-    QTest::newRow("line of 4096") << "file" << formatLines({QByteArray(4096, 'a')}) << Lines{QByteArray(4096, 'a')}
+    QTest::newRow("extra lines ignored") << "file" << crlf(numbered(14)) << numbered(12) << false;
+    QTest::newRow("exactly 64 KiB") << "file" << crlf(full) << full.mid(0, 12) << false;
+    QTest::newRow("one byte over 64 KiB") << "file" << crlf(full) + "x" << Lines{} << true;
+    QTest::newRow("line of 4096") << "file" << crlf({QByteArray(4096, 'a')}) << Lines{QByteArray(4096, 'a')}
                                   << false;
-    QTest::newRow("line of 4097") << "file" << formatLines({"A", QByteArray(4097, 'a')}) << Lines{} << true;
-    QTest::newRow("long line after the twelfth") << "file" << formatLines(numbered(12) << QByteArray(5000, 'a'))
+    QTest::newRow("line of 4097") << "file" << crlf({"A", QByteArray(4097, 'a')}) << Lines{} << true;
+    QTest::newRow("long line after the twelfth") << "file" << crlf(numbered(12) << QByteArray(5000, 'a'))
                                                  << numbered(12) << false;
     QTest::newRow("missing") << "missing" << QByteArray() << Lines{} << true;
     QTest::newRow("directory") << "directory" << QByteArray() << Lines{} << true;
     QTest::newRow("fifo") << "fifo" << QByteArray() << Lines{} << true; // opening one would wait for a writer
-    QTest::newRow("link to a file") << "link" << formatLines(twelve) << Lines{} << true;
+    QTest::newRow("link to a file") << "link" << crlf(twelve) << Lines{} << true;
 }
 
 void TestConfigFiles::readFile()

@@ -323,7 +323,7 @@ void TestFaults::unreadSettingsSaidAtConnect()
                      && t.status().endsWith("Connect again to use the values in Port Settings."),
                  qPrintable(t.status()));
         QCOMPARE(t.text(QStringLiteral("Command1")), QStringLiteral("Connect"));
-        QVERIFY(!t.link()->serialOpen() && t.link()->tcpClosed());
+        QVERIFY(!t.link()->serialOpen() && !t.link()->tcpConnected());
         QVERIFY(selectSerial(t, pty.linkPath()));
         QVERIFY(ui::click(connectButton(t)));
         QCOMPARE(t.status(), "Connect to Comm " + pty.linkPath() + " Good");

@@ -153,7 +153,7 @@ void TestConfigString::fields()
     int index = 0;
     for (const AnswerRecord &r : answers().records) {
         if (r.kind() == "field") {
-            const FieldSpec &spec = fieldSpecs().at(index++);
+            const FieldSpec &spec = fieldSpec(ConfigField(index++));
             QCOMPARE(spec.field, control(r.column(1), r.line));
             QCOMPARE(QByteArray(spec.controlName), r.column(1));
             QCOMPARE(QByteArray(fieldCaption(spec.field)), r.column(2));
