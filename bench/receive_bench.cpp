@@ -12,6 +12,7 @@
 #include "link/readerlink.h"
 #include "link/receivepipeline.h"
 #include "benchsupport.h"
+#include "windowparts.h"
 #include "widgets/receivedgrid.h"
 
 #include <QApplication>
@@ -109,35 +110,6 @@ template <typename F> void spin(F done)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-// The main window's parts a benchmark drives, found among its children (by
-// their object names, where they have one).
-struct WindowParts {
-    PortSettings *settings;
-    ReaderLink *link;
-    ReceivePipeline *pipeline;
-    ReceivedGrid *grid;
-    QPushButton *connect;
-
-    explicit WindowParts(MainWindow &w)
-        : settings(w.findChild<PortSettings *>())
-        , link(w.findChild<ReaderLink *>())
-        , pipeline(w.findChild<ReceivePipeline *>(QStringLiteral("ReceivePipeline")))
-        , grid(w.findChild<ReceivedGrid *>(QStringLiteral("MSFlexGrid1")))
-        , connect(w.findChild<QPushButton *>(QStringLiteral("Command1")))
-    {
-        if (!settings || !link || !pipeline || !grid || !connect)
-            qFatal("the main window lacks a part the benchmark drives");
-    }
-
-    // The texts Port Settings would hold had they been typed into its dialog,
-    // in force at once; the link loads them first, so Connect keeps them.
-    void select(std::initializer_list<std::pair<PortSettings::Line, QString>> texts) const
-    {
-        settings->load();
-        for (const auto &[line, text] : texts)
-            settings->setText(line, text);
-    }
-};
 
 double rawTcp(qint64 total)
 {

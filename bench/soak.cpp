@@ -5,6 +5,7 @@
 //   soak [SECONDS]     default 600; 40% paced bursts, then 60% flood
 #include "app/mainwindow.h"
 #include "benchsupport.h"
+#include "windowparts.h"
 #include "link/portsettings.h"
 #include "link/readerlink.h"
 #include "link/receivepipeline.h"
@@ -41,28 +42,6 @@ void print(const char *key, double value, int decimals = 1)
     std::fflush(stdout);
 }
 
-// The main window's parts the soak drives and watches, found among its
-// children (by their object names, where they have one).
-struct WindowParts {
-    PortSettings *settings;
-    ReaderLink *link;
-    ReceivePipeline *pipeline;
-    ReceivedGrid *grid;
-    QPushButton *connect;
-    QLineEdit *status;
-
-    explicit WindowParts(MainWindow &w)
-        : settings(w.findChild<PortSettings *>())
-        , link(w.findChild<ReaderLink *>())
-        , pipeline(w.findChild<ReceivePipeline *>(QStringLiteral("ReceivePipeline")))
-        , grid(w.findChild<ReceivedGrid *>(QStringLiteral("MSFlexGrid1")))
-        , connect(w.findChild<QPushButton *>(QStringLiteral("Command1")))
-        , status(w.findChild<QLineEdit *>(QStringLiteral("Connect_Error")))
-    {
-        if (!settings || !link || !pipeline || !grid || !connect || !status)
-            qFatal("the main window lacks a part the soak drives");
-    }
-};
 
 // One phase: a fresh simulator with `args`, the tool connected to it for
 // `seconds`, then disconnected.

@@ -72,20 +72,7 @@ struct Windows : Tool {
 
     // Picks the mode from its list with the arrow keys, as the rule wants a
     // pick: typed, then one step away and back (back and away at the end).
-    bool pickMode(const QString &mode) const
-    {
-        QComboBox *modes = list(QStringLiteral("Mode"));
-        if (!ui::type(modes, mode))
-            return false;
-        QTest::keyClick(modes, Qt::Key_Down);
-        if (modes->currentText() != mode) {
-            QTest::keyClick(modes, Qt::Key_Up);
-        } else {
-            QTest::keyClick(modes, Qt::Key_Up);
-            QTest::keyClick(modes, Qt::Key_Down);
-        }
-        return modes->currentText() == mode;
-    }
+    bool pickMode(const QString &mode) const { return ui::pick(list(QStringLiteral("Mode")), mode); }
 
     // Clicks the file in Configure Reader's list, then "Load from File".
     bool loadFile(const QString &name) const

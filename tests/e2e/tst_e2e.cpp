@@ -27,22 +27,6 @@ QStringList fieldTexts(QDialog *config)
     return texts;
 }
 
-// The mode picked from its list with the arrow keys (typing a mode name
-// applies no rule): typed, then one step away and back.
-bool pickMode(QDialog *config, const QString &mode)
-{
-    QComboBox *modes = list(config, QStringLiteral("Mode"));
-    if (!ui::type(modes, mode))
-        return false;
-    QTest::keyClick(modes, Qt::Key_Down);
-    if (modes->currentText() != mode) {
-        QTest::keyClick(modes, Qt::Key_Up);
-    } else {
-        QTest::keyClick(modes, Qt::Key_Up);
-        QTest::keyClick(modes, Qt::Key_Down);
-    }
-    return modes->currentText() == mode;
-}
 
 // The file clicked in Configure Reader's list.
 bool chooseFile(QDialog *config, const QString &name)
@@ -115,7 +99,7 @@ void TestEndToEnd::session()
     QCOMPARE(ui::text(ui::find(config, "ReaderName")), QStringLiteral("XXXXX"));
 
     // Edit, send, read back.
-    QVERIFY(pickMode(config, "Track"));
+    QVERIFY(ui::pick(list(config, QStringLiteral("Mode")), QStringLiteral("Track")));
     const QList<QPair<const char *, const char *>> typed{
         {"ReaderName", "DOCK7"},
         {"BaudRate", "115200"},

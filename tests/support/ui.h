@@ -117,6 +117,22 @@ inline bool chooseMenu(QMainWindow *main, Qt::Key menuLetter, Qt::Key itemLetter
     return true;
 }
 
+// An entry of an editable list picked with the arrow keys (typing its text
+// is no pick): typed, then one step away and back.
+inline bool pick(QComboBox *list, const QString &entry)
+{
+    if (!type(list, entry))
+        return false;
+    QTest::keyClick(list, Qt::Key_Down);
+    if (list->currentText() != entry) {
+        QTest::keyClick(list, Qt::Key_Up);
+    } else {
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Down);
+    }
+    return list->currentText() == entry;
+}
+
 // What a control shows: a field's or list's text, a button's caption, a
 // message line's whole message (its box may show it cut, with a tooltip).
 inline QString text(const QWidget *control)
