@@ -152,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const Reply reply{data, size};
     // The name is copied as it stands, whatever its bytes.
-    FUZZ_CHECK(decoded->readerName.has_value() && *decoded->readerName == reply.at(10, 5));
+    FUZZ_CHECK((*decoded)[ConfigField::ReaderName].has_value() && *(*decoded)[ConfigField::ReaderName] == reply.at(10, 5));
 
     ConfigFields fields = untouchedFields();
     applyDecoded(*decoded, fields);
