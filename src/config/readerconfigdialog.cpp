@@ -270,7 +270,7 @@ void ReaderConfigDialog::buildControls()
 
 void ReaderConfigDialog::Form_Load()
 {
-    m_source = tr("the starting texts (not read from the reader)");
+    m_source = tr("starting texts, not the reader's");
     showSource();
     Mode_Click();
     ReadConfig_Click();
@@ -308,25 +308,25 @@ void ReaderConfigDialog::showRequest(const ReplyWatch::Report &report)
     QString text;
     switch (report.outcome) {
     case ReplyWatch::Outcome::Decoded:
-        text = tr("The reply was decoded at %1.").arg(clockText(report.at));
+        text = tr("Reply decoded at %1.").arg(clockText(report.at));
         break;
     case ReplyWatch::Outcome::Mixed:
-        text = tr("The reply came mixed with other data in the row %1 %2 and was not decoded: the reader is sending "
-                  "tag reads. Stop the reads (LOFF in Track and Universal) or take the tags out of the field, then "
-                  "read again.")
+        // What to do first: a narrow box shows the start, its tooltip the rest.
+        text = tr("Not decoded: the reply came mixed with tag reads in the row %1 %2. Stop the reads (LOFF in Track "
+                  "and Universal) or take the tags out of the field, then read again.")
                    .arg(report.arriving ? tr("still arriving since") : tr("of"), clockText(report.at));
         break;
     case ReplyWatch::Outcome::InPieces:
-        text = tr("The reply came in pieces (rows of %1 and %2, a pause over the quiet interval inside it) and was not "
-                  "decoded. Read again.")
+        text = tr("Not decoded: the reply came in pieces (rows of %1 and %2, a pause over the quiet interval inside "
+                  "it). Read again.")
                    .arg(clockText(report.at), clockText(report.second));
         break;
     case ReplyWatch::Outcome::Incomplete:
-        text = tr("Only the start of a reply came within %1 s of the read request. Read again.").arg(seconds);
+        text = tr("Only the start of a reply came within %1 s. Read again.").arg(seconds);
         break;
     case ReplyWatch::Outcome::Nothing:
         text = report.bytes == 0 ? tr("Nothing came within %1 s of the read request.").arg(seconds)
-                                 : tr("No reply within %1 s of the read request; %2 bytes of other data came.")
+                                 : tr("No reply within %1 s; %2 bytes of other data came.")
                                        .arg(seconds)
                                        .arg(report.bytes);
         break;
@@ -396,7 +396,7 @@ void ReaderConfigDialog::ReadConfig_Click()
                                        .arg(clockText(QDateTime::currentMSecsSinceEpoch())));
     } else {
         m_replyWatch->stop();
-        RequestStatus->showMessage(tr("The read request was not sent: no link is open."));
+        RequestStatus->showMessage(tr("Read request not sent: no link is open."));
     }
 }
 

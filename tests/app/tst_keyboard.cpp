@@ -416,8 +416,8 @@ void TestKeyboard::textSourceLine()
     Windows tool({{QStringLiteral("cfg.zq"), "ABCDE\r\nEnhanced\r\n"}});
     QVERIFY(tool.ready);
     const auto source = [&] { return tool.source(); };
-    QCOMPARE(source(), QStringLiteral("Texts: the starting texts (not read from the reader)"));
-    QCOMPARE(tool.request(), QStringLiteral("The read request was not sent: no link is open."));
+    QCOMPARE(source(), QStringLiteral("Texts: starting texts, not the reader's"));
+    QCOMPARE(tool.request(), QStringLiteral("Read request not sent: no link is open."));
     LoopbackReader reader;
     QVERIFY(connectQuick(tool, reader));
     QVERIFY(ui::click(tool.field("ReadConfig")));
@@ -427,7 +427,7 @@ void TestKeyboard::textSourceLine()
     QVERIFY(reader.send("0017$$$$SABCDEC03RBBE\r"));
     const QRegularExpression replied("^Texts: the reader's reply of \\d\\d:\\d\\d:\\d\\d$");
     QTRY_VERIFY2(replied.match(source()).hasMatch(), qPrintable(source()));
-    QVERIFY2(tool.request().startsWith("The reply was decoded at "), qPrintable(tool.request()));
+    QVERIFY2(tool.request().startsWith("Reply decoded at "), qPrintable(tool.request()));
     QVERIFY(ui::type(tool.field("ReaderName"), "R7"));
     QVERIFY2(source().endsWith(", edited"), qPrintable(source()));
     QVERIFY(tool.loadFile(QStringLiteral("cfg.zq")));

@@ -43,14 +43,14 @@ void TestLiveReader::dialogsTellTheAnswer_data()
     QTest::addColumn<QString>("expected"); // a pattern
     const QStringList quiet, stream20{"--stream", "20"};
     QTest::newRow("read, quiet reader") << quiet << "config" << "ReadConfig" << "RequestStatus"
-                                        << "^The reply was decoded at " + Clock + "\\.$";
+                                        << "^Reply decoded at " + Clock + "\\.$";
     QTest::newRow("read, 20 Hz stream: mixed, the cure said")
         << stream20 << "config" << "ReadConfig" << "RequestStatus"
-        << "^The reply came mixed with other data in the row still arriving since " + Clock
-               + " and was not decoded: .*LOFF in Track and Universal.*read again\\.$";
+        << "^Not decoded: the reply came mixed with tag reads in the row still arriving since " + Clock
+               + "\\. .*LOFF in Track and Universal.*read again\\.$";
     QTest::newRow("read, reply in two pieces") << QStringList{"--split", "300"} << "config" << "ReadConfig"
                                                << "RequestStatus"
-                                               << "^The reply came in pieces \\(rows of " + Clock + " and " + Clock;
+                                               << "^Not decoded: the reply came in pieces \\(rows of " + Clock + " and " + Clock;
     QTest::newRow("send, taken") << quiet << "config" << "SendConfig" << "Problem"
                                  << "^The reader answered \"OK/0D/0A\" at " + Clock + "$";
     QTest::newRow("send, refused") << QStringList{"--refuse-writes"} << "config" << "SendConfig" << "Problem"
