@@ -312,13 +312,13 @@ void ReaderConfigDialog::showRequest(const ReplyWatch::Report &report)
         break;
     case ReplyWatch::Outcome::Mixed:
         // What to do first: a narrow box shows the start, its tooltip the rest.
-        text = tr("Not decoded: the reply came mixed with tag reads in the row %1 %2. Stop the reads (LOFF in Track "
-                  "and Universal) or take the tags out of the field, then read again.")
-                   .arg(report.arriving ? tr("still arriving since") : tr("of"), clockText(report.at));
+        text = tr("Not decoded: reply mixed with tag reads, row of %1%2. Stop the reads (LOFF in Track and Universal) "
+                  "or take the tags out of the field, then read again.")
+                   .arg(clockText(report.at), report.arriving ? tr(" (still arriving)") : QString());
         break;
     case ReplyWatch::Outcome::InPieces:
-        text = tr("Not decoded: the reply came in pieces (rows of %1 and %2, a pause over the quiet interval inside "
-                  "it). Read again.")
+        text = tr("Not decoded: reply in pieces, rows of %1 and %2 (a pause over the quiet interval inside it). "
+                  "Read again.")
                    .arg(clockText(report.at), clockText(report.second));
         break;
     case ReplyWatch::Outcome::Incomplete:

@@ -46,11 +46,11 @@ void TestLiveReader::dialogsTellTheAnswer_data()
                                         << "^Reply decoded at " + Clock + "\\.$";
     QTest::newRow("read, 20 Hz stream: mixed, the cure said")
         << stream20 << "config" << "ReadConfig" << "RequestStatus"
-        << "^Not decoded: the reply came mixed with tag reads in the row still arriving since " + Clock
-               + "\\. .*LOFF in Track and Universal.*read again\\.$";
+        << "^Not decoded: reply mixed with tag reads, row of " + Clock
+               + " \\(still arriving\\)\\. .*LOFF in Track and Universal.*read again\\.$";
     QTest::newRow("read, reply in two pieces") << QStringList{"--split", "300"} << "config" << "ReadConfig"
                                                << "RequestStatus"
-                                               << "^Not decoded: the reply came in pieces \\(rows of " + Clock + " and " + Clock;
+                                               << "^Not decoded: reply in pieces, rows of " + Clock + " and " + Clock;
     QTest::newRow("send, taken") << quiet << "config" << "SendConfig" << "Problem"
                                  << "^The reader answered \"OK/0D/0A\" at " + Clock + "$";
     QTest::newRow("send, refused") << QStringList{"--refuse-writes"} << "config" << "SendConfig" << "Problem"
