@@ -95,13 +95,14 @@ void SendTextDialog::Send_Click()
     const QString when = QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz"));
     Sent->addItem(QStringLiteral("%1  %2").arg(when, QString::fromLatin1(escapedText(bytes + '\r'))));
     Sent->scrollToBottom();
-    // The newest text first in the list, each text once.
+    // The newest text first in the list, each text once; the line is clear
+    // for the next text, and Down brings this one back.
     if (const int at = Text->findText(typed, Qt::MatchExactly | Qt::MatchCaseSensitive); at >= 0)
         Text->removeItem(at);
     Text->insertItem(0, typed);
     while (Text->count() > HistoryLength)
         Text->removeItem(Text->count() - 1);
-    Text->setEditText(typed);
+    Text->setEditText(QString());
 }
 
 } // namespace zanto
