@@ -19,6 +19,7 @@ class TestReceivedGrid : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void budgetDropsOldestRows();
+    void pinnedRowsOutlastTheBudget();
     void storeFreesChunksAndKeepsBytes();
     void batchesReachTheViewTogether();
     void rowsAndClear();
@@ -47,6 +48,38 @@ void TestReceivedGrid::budgetDropsOldestRows()
     QCOMPARE(grid.rows(), 11);
     QCOMPARE(grid.droppedRows(), quint64(16));
     QCOMPARE(grid.receivedModel()->store().row(9).bytes(), QByteArray(100, 'z'));
+}
+
+// A save reading the rows keeps them, from its pin on, past the budget; the
+// pin moves as it reads, and once it goes the budget takes the rest.
+void TestReceivedGrid::pinnedRowsOutlastTheBudget()
+{
+    ReceivedStore store;
+    for (int i = 0; i < 10; ++i)
+        store.append(QByteArray(100, char('a' + i)), i);
+    store.dropFront(2); // rows 'c' to 'j' stay, numbered 2 to 9
+    QCOMPARE(store.firstRowNumber(), 2);
+    store.pin(4);
+    QCOMPARE(store.rowsOverBudget(300), 2); // 'c' and 'd' only
+    store.dropFront(5);
+    QCOMPARE(store.rowCount(), 6);
+    QCOMPARE(store.firstRowNumber(), 4);
+
+    ReceivedStore::Row rows[8];
+    // From row 6, at most 3 rows, stopping once 150 bytes are reached.
+    QCOMPARE(store.readPinned(6, 3, 150, rows), 2);
+    QCOMPARE(rows[0].bytes(), QByteArray(100, 'g'));
+    QCOMPARE(rows[1].bytes(), QByteArray(100, 'h'));
+    QCOMPARE(rows[1].arrivalMs, 7);
+    // The pin moved to row 6: rows 4 and 5 may go, the ones read may not.
+    QCOMPARE(store.rowsOverBudget(100), 2);
+    store.dropFront(6);
+    QCOMPARE(store.firstRowNumber(), 6);
+    QCOMPARE(rows[0].bytes(), QByteArray(100, 'g'));
+    QCOMPARE(store.readPinned(8, 8, 1000, rows), 2);
+    QCOMPARE(rows[1].bytes(), QByteArray(100, 'j'));
+    store.unpin();
+    QCOMPARE(store.rowsOverBudget(100), 3);
 }
 
 void TestReceivedGrid::storeFreesChunksAndKeepsBytes()
