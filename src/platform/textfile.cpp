@@ -37,6 +37,8 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
+    // Hands the descriptor over; it is no longer closed here.
+    void release() { m_fd = -1; }
     // Closes now and says whether everything written got out: on some file
     // systems a write fails only here.
     bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
@@ -517,6 +519,41 @@ Done writeLineFile(const QString &path, qsizetype lineCount, const std::function
 {
     const Place place = placeOf(path);
     return writeAt(place.directory, place.name, lineCount, lineAt, control);
+}
+
+Result<int> openForAppend(const QString &directory, const QByteArray &rawName)
+{
+    const auto notOpened = [&](const QString &why) {
+        return failure(QObject::tr("%1 not opened: %2").arg(shownFileName(rawName), why));
+    };
+    if (const QString bad = badName(rawName); !bad.isEmpty())
+        return notOpened(bad);
+    const Fd folder(openFolder(QFile::encodeName(directory.isEmpty() ? QStringLiteral(".") : directory)));
+    if (!folder.isValid())
+        return notOpened(systemError(errno));
+    // Decided before opening: a device may do anything on open.
+    struct stat st;
+    const FileKind kind = kindAt(folder.get(), rawName, &st);
+    if (kind == FileKind::Unknown)
+        return notOpened(systemError(errno));
+    if (kind != FileKind::Missing && kind != FileKind::Regular)
+        return notOpened(itIs(kind));
+    // Swapped meanwhile: O_NOFOLLOW refuses a link (and never creates where a
+    // dangling one points), O_NONBLOCK keeps a FIFO from blocking the open,
+    // and fstat says what was really opened.
+    Fd file(::openat(folder.get(), rawName.constData(),
+                     O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!file.isValid())
+        return notOpened(errno == ELOOP ? itIs(FileKind::SymbolicLink) : systemError(errno));
+    if (::fstat(file.get(), &st) != 0)
+        return notOpened(systemError(errno));
+    if (const FileKind opened = kindOf(st.st_mode); opened != FileKind::Regular)
+        return notOpened(itIs(opened));
+    // A regular file never blocks; the flag only guarded the open.
+    ::fcntl(file.get(), F_SETFL, O_APPEND);
+    const int fd = file.get();
+    file.release();
+    return fd;
 }
 
 int removeLeftoverTemporaryFiles(const QString &directory)

@@ -107,6 +107,12 @@ Done writeLineFile(const QString &path, const QList<QByteArray> &lines);
 Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt,
                    WriteControl *control = nullptr);
 
+// Opens the regular file `rawName` in `directory` to add to its end, creating
+// it when nothing stands at the name; the descriptor is the caller's to close.
+// As everywhere here, a link (even a dangling one), a FIFO, a device or a
+// folder is refused and left as it is. Message: "NAME not opened: REASON".
+Result<int> openForAppend(const QString &directory, const QByteArray &rawName);
+
 // The writer's new file goes beside the old one as ".zanto-PID-RANDOM.tmp"
 // until it takes the old one's name. A program stopped meanwhile leaves it
 // there: this removes the ones in `directory` whose program is gone (and any
