@@ -23,6 +23,7 @@ namespace zanto {
 class CounterBox;
 class EditableList;
 class EthernetSettingsDialog;
+class LogToFile;
 class PortSettings;
 class PortSettingsDialog;
 class ReaderChannel;
@@ -125,9 +126,11 @@ private:
     QLineEdit *Text5;
     QCheckBox *ChkMini;
     QLabel *DroppedRows;
+    QLabel *LogState;
 
     QMenu *mnuSettings;
     QAction *mnuPortSettings;
+    QAction *mnuLogToFile;
     QMenu *mnuReaderConfig;
     QAction *mnuConfigReader;
     QAction *mnuConfigureSetupTag;
@@ -139,6 +142,7 @@ private:
     ReaderLink *m_link;
     PortSettings *m_portSettings;
     ReaderChannel *m_channel;
+    LogToFile *m_log;
     QPointer<PortSettingsDialog> m_portSet;
     QPointer<ReaderConfigDialog> m_readerConfig;
     QPointer<SetupTagDialog> m_setupTag;
