@@ -15,6 +15,9 @@ namespace {
 
 // The writer makes lines into pieces of about this size before writing them.
 constexpr qsizetype WritePiece = 1024 * 1024;
+// Once woken, the writer lets bursts gather this long before it takes them:
+// a write and a wake-up per batch, not per burst.
+constexpr int GatherMs = 20;
 
 } // namespace
 
@@ -52,15 +55,17 @@ void BurstLog::add(QByteArrayView bytes, qint64 arrivalMs)
     const QMutexLocker locked(&m_lock);
     if (m_stopping)
         return;
-    if (m_queuedBytes.size() + bytes.size() > MaxQueuedBytes) {
+    // Small bursts cost their index entry too.
+    const qsizetype queued = m_queuedBytes.size() + qsizetype(m_queued.size() * sizeof(Entry));
+    if (queued + bytes.size() + qsizetype(sizeof(Entry)) > MaxQueuedBytes) {
         m_lost.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    const bool wasEmpty = m_queued.empty();
     m_queued.push_back(Entry{arrivalMs, m_queuedBytes.size(), bytes.size()});
     m_queuedBytes.append(bytes.data(), bytes.size());
-    // One wake-up a batch: the writer takes everything queued when it wakes.
-    if (wasEmpty)
+    // Only a writer with nothing to do waits to be woken; a busy one looks
+    // at the queue when it is done, so a stream costs no wake-up per burst.
+    if (m_writerIdle)
         m_wake.wakeOne();
 }
 
@@ -127,8 +132,16 @@ void BurstLog::writeBatches()
         bool last = false;
         {
             QMutexLocker locked(&m_lock);
-            while (m_queued.empty() && !m_stopping)
-                m_wake.wait(&m_lock);
+            if (m_queued.empty() && !m_stopping) {
+                m_writerIdle = true;
+                while (m_queued.empty() && !m_stopping)
+                    m_wake.wait(&m_lock);
+                m_writerIdle = false;
+                // The first burst of a stream: the ones after it come in
+                // the same batch (a stop still ends the wait).
+                if (!m_stopping)
+                    m_wake.wait(&m_lock, GatherMs);
+            }
             // The queue is swapped out whole; the window adds to an empty one
             // while these are written.
             // (resize keeps the memory, so neither side allocates anew.)

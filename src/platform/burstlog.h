@@ -30,7 +30,7 @@ namespace zanto {
 class BurstLog
 {
 public:
-    // The most received bytes waiting for the writer.
+    // The most memory bursts waiting for the writer may take.
     static constexpr qsizetype MaxQueuedBytes = 16 * 1024 * 1024;
 
     ~BurstLog();
@@ -74,6 +74,7 @@ private:
     QByteArray m_queuedBytes;
     std::vector<Entry> m_queued;
     bool m_stopping = false;
+    bool m_writerIdle = false;
     QString m_error;
 
     std::atomic<qint64> m_lines{0};
