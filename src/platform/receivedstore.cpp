@@ -206,10 +206,10 @@ qsizetype ReceivedStore::droppable() const
 
 void ReceivedStore::dropFront(qsizetype n)
 {
+    const QMutexLocker locked(&m_lock);
     n = qMin(n, droppable());
     if (n <= 0)
         return;
-    const QMutexLocker locked(&m_lock);
     for (qsizetype i = 0; i < n; ++i)
         m_bytes -= m_rows[size_t(i)].size;
     m_rows.erase(m_rows.begin(), m_rows.begin() + n);
@@ -222,10 +222,10 @@ void ReceivedStore::dropBack(qsizetype n)
     n = qMin(n, rowCount());
     if (n <= 0)
         return;
+    const QMutexLocker locked(&m_lock);
     // The open row moves down over the space the rows leave: a pinned row
     // there would change under its reader.
     Q_ASSERT(droppable() == rowCount());
-    const QMutexLocker locked(&m_lock);
     const qsizetype usedBefore = m_chunks.back().used;
     for (qsizetype i = 0; i < n; ++i) {
         const Entry e = m_rows.back();
@@ -245,8 +245,8 @@ void ReceivedStore::dropBack(qsizetype n)
 
 void ReceivedStore::clear()
 {
-    Q_ASSERT(droppable() == rowCount());
     const QMutexLocker locked(&m_lock);
+    Q_ASSERT(droppable() == rowCount());
     clearRows();
 }
 
@@ -291,7 +291,11 @@ qsizetype ReceivedStore::rowsOverBudget(quint64 budget) const
 {
     // The newest row stays whatever the budget: it is the burst just shown
     // (and just decoded). Pinned rows stay until their reader is done.
-    const qsizetype most = qMin(rowCount() - 1, droppable());
+    qsizetype most = 0;
+    {
+        const QMutexLocker locked(&m_lock);
+        most = qMin(rowCount() - 1, droppable());
+    }
     quint64 bytes = m_bytes;
     qsizetype n = 0;
     while (bytes > budget && n < most) {

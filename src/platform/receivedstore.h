@@ -73,7 +73,6 @@ public:
     // Keeps rows numbered `from` and later from being removed, until unpin().
     void pin(qint64 from);
     void unpin();
-    bool pinned() const { return m_pin >= 0; }
     // From any thread while pinned: where the bytes of up to `maxRows` rows
     // from number `from` (at least the pin) stand, stopping once `maxBytes`
     // are reached (one row at least). The pin moves to `from`: rows before it
@@ -120,7 +119,8 @@ private:
     void freeUnusedChunks();
     void clearRows();
 
-    // Rows that may be dropped from the front now (the pin stops it).
+    // Rows that may be dropped from the front now (the pin stops it); with
+    // the lock held, as the reader moves the pin.
     qsizetype droppable() const;
 
     // Guards m_rows, m_chunks, m_firstChunkSeq, m_firstRowNumber and m_pin
