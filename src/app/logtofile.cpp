@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 
 namespace zanto {
 
@@ -81,7 +82,7 @@ void LogToFile::stop()
     const Done closed = m_log->stop();
     const qint64 lines = m_log->linesWritten();
     const qint64 lost = m_log->linesLost();
-    const qint64 kib = m_log->bytesWritten() / 1024;
+    const QString size = QLocale().formattedDataSize(m_log->bytesWritten());
     m_log.reset();
     setRunning(false);
     if (!closed) {
@@ -89,7 +90,7 @@ void LogToFile::stop()
         showState(tr("Log stopped: %1").arg(m_name));
         return;
     }
-    QString text = tr("Logged %1 lines to %2, %3 KiB").arg(lines).arg(m_name).arg(kib);
+    QString text = tr("Logged %1 lines to %2, %3").arg(lines).arg(m_name, size);
     if (lost > 0)
         text += tr(", %1 bursts lost").arg(lost);
     showState(text);
@@ -109,7 +110,10 @@ void LogToFile::refresh()
         stop();
         return;
     }
-    QString text = tr("Logging to %1: %2 lines, %3 KiB").arg(m_name).arg(m_log->linesWritten()).arg(m_log->bytesWritten() / 1024);
+    QString text = tr("Logging to %1: %2 lines, %3")
+                       .arg(m_name)
+                       .arg(m_log->linesWritten())
+                       .arg(QLocale().formattedDataSize(m_log->bytesWritten()));
     // The disk fell so far behind that bursts found the queue full.
     if (const qint64 lost = m_log->linesLost(); lost > 0)
         text += tr(", %1 bursts lost").arg(lost);
@@ -118,8 +122,16 @@ void LogToFile::refresh()
 
 void LogToFile::showState(const QString &text)
 {
-    // The counts at the end stay in view; a long name gives way in the middle.
-    m_state->setText(m_state->fontMetrics().elidedText(text, Qt::ElideMiddle, m_state->contentsRect().width()));
+    // The counts stay whole; the file's name gives way in the middle.
+    const QFontMetrics metrics = m_state->fontMetrics();
+    const int room = m_state->contentsRect().width();
+    QString shown = text;
+    if (metrics.horizontalAdvance(text) > room) {
+        const qsizetype at = text.indexOf(m_name);
+        const int rest = metrics.horizontalAdvance(QString(text).remove(at, m_name.size()));
+        shown.replace(at, m_name.size(), metrics.elidedText(m_name, Qt::ElideMiddle, qMax(0, room - rest)));
+    }
+    m_state->setText(metrics.elidedText(shown, Qt::ElideRight, room));
     m_state->setToolTip(text);
     m_state->setAccessibleName(text);
     m_state->show();
