@@ -37,7 +37,8 @@ void LogToFile::toggle()
 
 void LogToFile::chooseFile()
 {
-    // Opened, not run: the rows keep arriving while the user picks a name.
+    // Opened, not run in an event loop of its own: the log starts from the
+    // window's event loop, not from inside a nested one the bursts also reach.
     auto *dialog = new QFileDialog(m_window, tr("Log to File"), QDir::currentPath(),
                                    tr("Log files (*.log);;Text files (*.txt);;All files (*)"));
     dialog->setObjectName(QStringLiteral("LogFileDialog"));

@@ -608,8 +608,9 @@ Done ReceivedGrid::saveRows(const QString &path)
 
 void ReceivedGrid::chooseSaveFile()
 {
-    // Opened, not run: the window keeps painting the rows that arrive while
-    // the user picks a name.
+    // Opened, not run in an event loop of its own: the save starts from the
+    // window's event loop, never from inside a nested one that the bursts'
+    // handlers and the timers also run in.
     auto *dialog = new QFileDialog(this, tr("Save rows as"), QString(), tr("Text files (*.txt);;All files (*)"));
     dialog->setObjectName(QStringLiteral("SaveRowsDialog"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -678,7 +679,7 @@ void ReceivedGrid::endSave()
     } else {
         showNotice(result.error());
         if (!job->cancelled()) {
-            // Opened, not run: the rows keep arriving behind it.
+            // Opened, not run: this returns now, whatever the user does with it.
             auto *box = new QMessageBox(QMessageBox::Warning, tr("Save rows"), result.error(), QMessageBox::Ok, this);
             box->setObjectName(QStringLiteral("SaveRowsProblem"));
             box->setAttribute(Qt::WA_DeleteOnClose);
@@ -725,7 +726,8 @@ void ReceivedGrid::keyPressEvent(QKeyEvent *event)
 
 void ReceivedGrid::contextMenuEvent(QContextMenuEvent *event)
 {
-    // Shown, not run: the grid keeps taking rows while the menu is open.
+    // Popped up, not run in an event loop of its own: its items run from the
+    // window's event loop, and it deletes itself once closed.
     auto *menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("GridMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
