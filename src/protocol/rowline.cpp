@@ -9,6 +9,13 @@ namespace zanto {
 
 QByteArray RowLineFormat::timeText(qint64 arrivalMs)
 {
+    QByteArray out;
+    appendTime(out, arrivalMs);
+    return out;
+}
+
+void RowLineFormat::appendTime(QByteArray &out, qint64 arrivalMs)
+{
     const qint64 second = arrivalMs >= 0 ? arrivalMs / 1000 : (arrivalMs - 999) / 1000;
     if (second != m_second || m_secondText.isEmpty()) {
         const QDateTime local = QDateTime::fromMSecsSinceEpoch(second * 1000);
@@ -21,15 +28,21 @@ QByteArray RowLineFormat::timeText(qint64 arrivalMs)
             + QByteArray::number(minutes % 60).rightJustified(2, '0');
         m_second = second;
     }
+    // Written in place: a log makes tens of thousands of these a second.
     const int ms = int(arrivalMs - second * 1000);
-    return m_secondText + '.' + QByteArray::number(ms).rightJustified(3, '0') + m_offsetText;
+    out += m_secondText;
+    out += '.';
+    out += char('0' + ms / 100);
+    out += char('0' + ms / 10 % 10);
+    out += char('0' + ms % 10);
+    out += m_offsetText;
 }
 
 void RowLineFormat::append(QByteArray &out, QByteArrayView bytes, qint64 arrivalMs)
 {
     const QByteArray raw = QByteArray::fromRawData(bytes.data(), bytes.size());
     if (m_withTime) {
-        out += timeText(arrivalMs);
+        appendTime(out, arrivalMs);
         out += '\t';
     }
     out += hexText(raw);

@@ -28,6 +28,8 @@ public:
     QByteArray timeText(qint64 arrivalMs);
 
 private:
+    void appendTime(QByteArray &out, qint64 arrivalMs);
+
     bool m_withTime;
     // Rows come in order of arrival, many to a second: the date, the time to
     // the second and the offset are worked out once a second, only the
