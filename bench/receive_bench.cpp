@@ -547,6 +547,8 @@ int rowsMode(qint64 count, bool log)
                 lines += file.readLine().endsWith('\n') ? 1 : 0;
         }
         print("log_lines", double(lines), 0);
+        // Bursts that found the log's queue full: its writer fell behind.
+        print("log_bursts_lost", double(count - lines), 0);
     }
     return 0;
 }
