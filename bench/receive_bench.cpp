@@ -7,6 +7,8 @@
 //   receive_bench [MiB]         stream MiB (default 512: the 256 MiB budget, then as much
 //                               again past it) over TCP, 64 over a pty
 //   receive_bench --rows N      append N small bursts (default 1000000)
+//   receive_bench --rows N --log  the same with Settings > Log to File running
+#include "app/logtofile.h"
 #include "app/mainwindow.h"
 #include "link/portsettings.h"
 #include "link/readerlink.h"
@@ -36,6 +38,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -75,6 +78,14 @@ private:
     qint64 m_last = 0;
     double m_max = 0;
 };
+
+// CPU time of the calling thread.
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
 
 void print(const char *key, double value, int decimals = 1)
 {
@@ -454,13 +465,19 @@ int streamMode(qint64 mib)
     return 0;
 }
 
-int rowsMode(qint64 count)
+int rowsMode(qint64 count, bool log)
 {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     MainWindow w;
     w.show();
     const WindowParts parts(w);
+    // As chosen in its file dialog.
+    LogToFile *logToFile = w.findChild<LogToFile *>();
+    if (log && logToFile)
+        logToFile->start(dir.filePath(QStringLiteral("capture.log")));
+    if (log && !(logToFile && logToFile->running()))
+        qFatal("the log did not start");
     QCoreApplication::processEvents();
     const double before = residentMiB();
     qint64 bytes = 0;
@@ -468,6 +485,7 @@ int rowsMode(qint64 count)
     stalls.start();
     QElapsedTimer clock;
     clock.start();
+    const double cpuBefore = threadCpuSeconds();
     for (qint64 i = 0; i < count; ++i) {
         const QByteArray burst = "TAG " + QByteArray::number(i) + "\r\n";
         bytes += burst.size();
@@ -479,13 +497,31 @@ int rowsMode(qint64 count)
     parts.grid->flush();
     QCoreApplication::processEvents();
     const double seconds = clock.nsecsElapsed() / 1e9;
+    const double cpu = threadCpuSeconds() - cpuBefore;
     const double after = residentMiB();
     print("rows", double(parts.grid->rows() - 1), 0);
     print("time_per_row_us", seconds * 1e6 / double(count), 2);
+    // The window thread's own work, whatever else the machine runs.
+    print("window_cpu_per_row_us", cpu * 1e6 / double(count), 2);
     print("bytes_per_row", double(bytes) / double(count), 1);
     print("memory_per_row_bytes", (after - before) * 1048576.0 / double(count), 1);
     print("overhead_per_row_bytes", (after - before) * 1048576.0 / double(count) - double(bytes) / double(count), 1);
     print("max_stall_ms", stalls.stop());
+    if (log) {
+        QElapsedTimer closing;
+        closing.start();
+        logToFile->stop(); // what is still queued is written first
+        print("log_close_ms", closing.nsecsElapsed() / 1e6);
+        QFile file(dir.filePath(QStringLiteral("capture.log")));
+        qint64 lines = 0;
+        if (file.open(QIODevice::ReadOnly)) {
+            while (!file.atEnd())
+                lines += file.readLine().endsWith('\n') ? 1 : 0;
+        }
+        print("log_lines", double(lines), 0);
+        // Bursts that found the log's queue full: its writer fell behind.
+        print("log_bursts_lost", double(count - lines), 0);
+    }
     return 0;
 }
 
@@ -505,7 +541,9 @@ int main(int argc, char *argv[])
         print("rows", double(run.rows), 0);
         return 0;
     }
-    if (args.value(1) == QLatin1String("--rows"))
-        return rowsMode(args.size() > 2 ? args.value(2).toLongLong() : 1000000);
+    if (args.value(1) == QLatin1String("--rows")) {
+        const qint64 count = args.size() > 2 && !args.value(2).startsWith(QLatin1Char('-')) ? args.value(2).toLongLong() : 1000000;
+        return rowsMode(count, args.contains(QLatin1String("--log")));
+    }
     return streamMode(args.size() > 1 ? args.value(1).toLongLong() : 512);
 }

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/logtofile.h"
 #include "commands/modes.h"
 #include "commands/sendtextdialog.h"
 #include "commands/setuptagdialog.h"
@@ -97,6 +98,11 @@ MainWindow::MainWindow(QWidget *parent)
     m_channel = channel;
     connect(m_link, &ReaderLink::bytesArrived, channel, &WindowChannel::tellBytesArrived);
 
+    // Settings > Log to File: every burst as one line of a file, with its state in LogState.
+    m_log = new LogToFile(mnuLogToFile, LogState, [this](const QString &text) { setStatus(text); }, this);
+    connect(mnuLogToFile, &QAction::triggered, m_log, &LogToFile::toggle);
+    connect(m_pipeline, &ReceivePipeline::burstEnded, m_log, &LogToFile::burstEnded);
+
     // What Port Settings holds is in force at once: every change goes to the
     // link as it is made, and so does the quiet interval.
     m_portSettings = new PortSettings(this);
@@ -177,6 +183,12 @@ void MainWindow::buildControls()
     DroppedRows->setObjectName(QStringLiteral("DroppedRows"));
     placeTwips(DroppedRows, 5640, 120, 5000, 375);
     DroppedRows->hide();
+
+    // The log's state, right of DroppedRows in the top row, shown once a log starts.
+    LogState = new QLabel(client);
+    LogState->setObjectName(QStringLiteral("LogState"));
+    placeTwips(LogState, 10700, 120, 3500, 375);
+    LogState->hide();
 
     MSFlexGrid1 = new ReceivedGrid(client);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -299,6 +311,8 @@ void MainWindow::buildMenus()
     mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
     mnuPortSettings = mnuSettings->addAction(QStringLiteral("&Port Settings"), this, &MainWindow::mnuPortSettings_Click);
     mnuPortSettings->setObjectName(QStringLiteral("mnuPortSettings"));
+    mnuLogToFile = mnuSettings->addAction(QStringLiteral("&Log to File..."));
+    mnuLogToFile->setObjectName(QStringLiteral("mnuLogToFile"));
 
     mnuReaderConfig = menuBar()->addMenu(QStringLiteral("&Reader Setup"));
     mnuReaderConfig->setObjectName(QStringLiteral("mnuReaderConfig"));

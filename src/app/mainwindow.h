@@ -24,6 +24,7 @@ namespace zanto {
 class CounterBox;
 class EditableList;
 class EthernetSettingsDialog;
+class LogToFile;
 class PortSettings;
 class PortSettingsDialog;
 class ReaderChannel;
@@ -131,9 +132,11 @@ private:
     QLineEdit *Text5;
     QCheckBox *ChkMini;
     QLabel *DroppedRows;
+    QLabel *LogState;
 
     QMenu *mnuSettings;
     QAction *mnuPortSettings;
+    QAction *mnuLogToFile;
     QMenu *mnuReaderConfig;
     QAction *mnuConfigReader;
     QAction *mnuConfigureSetupTag;
@@ -146,6 +149,7 @@ private:
     ReaderLink *m_link;
     PortSettings *m_portSettings;
     ReaderChannel *m_channel;
+    LogToFile *m_log;
     QPointer<PortSettingsDialog> m_portSet;
     QPointer<ReaderConfigDialog> m_readerConfig;
     QPointer<SetupTagDialog> m_setupTag;

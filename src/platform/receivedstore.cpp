@@ -91,8 +91,11 @@ void ReceivedStore::giveBack(Chunk &&chunk)
 char *ReceivedStore::openRowSpace(qsizetype maxRow, qsizetype *room)
 {
     // A new row starts where all of it fits, so it never has to move.
-    if (m_openSize == 0 && (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < maxRow))
-        m_chunks.push_back(takeChunk(maxRow));
+    if (m_openSize == 0 && (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < maxRow)) {
+        Chunk chunk = takeChunk(maxRow); // mapped outside the lock: it may take a while
+        const QMutexLocker locked(&m_lock);
+        m_chunks.push_back(std::move(chunk));
+    }
     Chunk &chunk = m_chunks.back();
     // Whole rows' worth from the open row's start: cut into rows of maxRow,
     // what is read leaves a last open row that starts at most a full row
@@ -123,7 +126,10 @@ void ReceivedStore::closeRow(qint64 arrivalMs, qsizetype size)
         return;
     Chunk &chunk = m_chunks.back();
     const auto seq = quint32(m_firstChunkSeq + m_chunks.size() - 1);
-    m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(size), arrivalMs});
+    {
+        const QMutexLocker locked(&m_lock);
+        m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(size), arrivalMs});
+    }
     chunk.used += size;
     m_bytes += quint64(size);
     m_openSize -= size;
@@ -135,13 +141,19 @@ void ReceivedStore::append(const char *data, qsizetype size, qint64 arrivalMs)
     // overwritten otherwise; the two never meet in the tool, which appends
     // whole rows only where no burst is gathered.
     Q_ASSERT(m_openSize == 0);
-    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < size)
-        m_chunks.push_back(takeChunk(size));
+    if (m_chunks.empty() || m_chunks.back().capacity - m_chunks.back().used < size) {
+        Chunk chunk = takeChunk(size);
+        const QMutexLocker locked(&m_lock);
+        m_chunks.push_back(std::move(chunk));
+    }
     Chunk &chunk = m_chunks.back();
     if (size > 0)
         std::memcpy(chunk.data + chunk.used, data, size_t(size));
     const auto seq = quint32(m_firstChunkSeq + m_chunks.size() - 1);
-    m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(size), arrivalMs});
+    {
+        const QMutexLocker locked(&m_lock);
+        m_rows.push_back(Entry{seq, quint32(chunk.used), quint32(size), arrivalMs});
+    }
     chunk.used += size;
     m_bytes += quint64(size);
 }
@@ -155,14 +167,53 @@ ReceivedStore::Row ReceivedStore::row(qsizetype index) const
     return Row{chunk.data + e.offset, qsizetype(e.size), e.arrivalMs};
 }
 
+void ReceivedStore::pin(qint64 from)
+{
+    const QMutexLocker locked(&m_lock);
+    m_pin = qMax<qint64>(from, 0);
+}
+
+void ReceivedStore::unpin()
+{
+    const QMutexLocker locked(&m_lock);
+    m_pin = -1;
+}
+
+qsizetype ReceivedStore::readPinned(qint64 from, qsizetype maxRows, qsizetype maxBytes, Row *out)
+{
+    const QMutexLocker locked(&m_lock);
+    Q_ASSERT(m_pin >= 0 && from >= m_pin);
+    m_pin = from;
+    qsizetype n = 0;
+    qsizetype bytes = 0;
+    for (qint64 index = from - m_firstRowNumber; n < maxRows && index < qint64(m_rows.size()); ++index) {
+        if (index < 0 || (n > 0 && bytes >= maxBytes))
+            break;
+        const Entry &e = m_rows[size_t(index)];
+        const Chunk &chunk = m_chunks[size_t(e.chunk - m_firstChunkSeq)];
+        out[n++] = Row{chunk.data + e.offset, qsizetype(e.size), e.arrivalMs};
+        bytes += e.size;
+    }
+    return n;
+}
+
+qsizetype ReceivedStore::droppable() const
+{
+    if (m_pin < 0)
+        return rowCount();
+    return qsizetype(qBound<qint64>(0, m_pin - m_firstRowNumber, rowCount()));
+}
+
 void ReceivedStore::dropFront(qsizetype n)
 {
-    n = qMin(n, rowCount());
+    const QMutexLocker locked(&m_lock);
+    n = qMin(n, droppable());
     if (n <= 0)
         return;
     for (qsizetype i = 0; i < n; ++i)
         m_bytes -= m_rows[size_t(i)].size;
     m_rows.erase(m_rows.begin(), m_rows.begin() + n);
+    m_firstRowNumber += n;
     freeUnusedChunks();
 }
 
@@ -171,6 +222,10 @@ void ReceivedStore::dropBack(qsizetype n)
     n = qMin(n, rowCount());
     if (n <= 0)
         return;
+    const QMutexLocker locked(&m_lock);
+    // The open row moves down over the space the rows leave: a pinned row
+    // there would change under its reader.
+    Q_ASSERT(droppable() == rowCount());
     const qsizetype usedBefore = m_chunks.back().used;
     for (qsizetype i = 0; i < n; ++i) {
         const Entry e = m_rows.back();
@@ -185,11 +240,19 @@ void ReceivedStore::dropBack(qsizetype n)
     if (m_openSize > 0 && last.used != usedBefore)
         std::memmove(last.data + last.used, last.data + usedBefore, size_t(m_openSize));
     if (m_rows.empty())
-        clear();
+        clearRows();
 }
 
 void ReceivedStore::clear()
 {
+    const QMutexLocker locked(&m_lock);
+    Q_ASSERT(droppable() == rowCount());
+    clearRows();
+}
+
+void ReceivedStore::clearRows()
+{
+    m_firstRowNumber += qint64(m_rows.size());
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_bytes = 0;
@@ -212,7 +275,7 @@ void ReceivedStore::clear()
 void ReceivedStore::freeUnusedChunks()
 {
     if (m_rows.empty()) {
-        clear();
+        clearRows();
         return;
     }
     // The last chunk may hold the open row's bytes: it always stays.
@@ -227,10 +290,15 @@ void ReceivedStore::freeUnusedChunks()
 qsizetype ReceivedStore::rowsOverBudget(quint64 budget) const
 {
     // The newest row stays whatever the budget: it is the burst just shown
-    // (and just decoded).
+    // (and just decoded). Pinned rows stay until their reader is done.
+    qsizetype most = 0;
+    {
+        const QMutexLocker locked(&m_lock);
+        most = qMin(rowCount() - 1, droppable());
+    }
     quint64 bytes = m_bytes;
     qsizetype n = 0;
-    while (bytes > budget && n < rowCount() - 1) {
+    while (bytes > budget && n < most) {
         bytes -= m_rows[size_t(n)].size;
         ++n;
     }

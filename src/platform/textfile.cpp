@@ -1,11 +1,17 @@
 #include "platform/textfile.h"
 
+#include "platform/writingfiles.h"
+
 #include <QChar>
+#include <QDir>
 #include <QFile>
 #include <QObject>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <csignal>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +37,8 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
+    // Hands the descriptor over; it is no longer closed here.
+    void release() { m_fd = -1; }
     // Closes now and says whether everything written got out: on some file
     // systems a write fails only here.
     bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
@@ -197,7 +205,7 @@ Result<FileBytes, FileReadFailure> readBytesAt(const QByteArray &directory, cons
 }
 
 Done writeAt(const QByteArray &directory, const QByteArray &name, qsizetype lineCount,
-                const std::function<QByteArray(qsizetype)> &lineAt)
+             const std::function<QByteArray(qsizetype)> &lineAt, WriteControl *control)
 {
     const QString shown = shownFileName(name);
     const auto notWritten = [&](const QString &why, const QString &outcome) {
@@ -229,20 +237,35 @@ Done writeAt(const QByteArray &directory, const QByteArray &name, qsizetype line
     // its name only once they are all on the disk. rename() replaces the name
     // itself and never follows a link, so even a link swapped in at the last
     // moment is replaced rather than written through. (QSaveFile resolves a
-    // link at the target and writes where it points.)
+    // link at the target and writes where it points.) The name carries this
+    // process's id, so the start-up cleanup can tell a file left by a program
+    // that is gone from one another running instance is writing.
     QByteArray temp;
     Fd out;
     for (int attempt = 0; attempt < 16 && !out.isValid(); ++attempt) {
-        temp = ".zanto-" + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";
+        temp = ".zanto-" + QByteArray::number(qint64(::getpid())) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + ".tmp";
         out.reset(::openat(folder.get(), temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!out.isValid() && errno != EEXIST)
             return notWritten(systemError(errno), outcome);
     }
     if (!out.isValid())
         return notWritten(systemError(EEXIST), outcome);
-    const auto cancel = [&](int error) {
+    // Found by the signal handler until this returns; it goes before the
+    // folder's descriptor closes.
+    const WritingFiles::Entry noted(folder.get(), temp);
+    const auto removeTemp = [&] {
+        out.reset();
         ::unlinkat(folder.get(), temp.constData(), 0);
+    };
+    const auto cancel = [&](int error) {
+        removeTemp();
         return notWritten(systemError(error), outcome);
+    };
+    const auto cancelled = [&] { return control && control->cancel.load(std::memory_order_relaxed); };
+    const auto stopped = [&] {
+        removeTemp();
+        return notWritten(QObject::tr("cancelled"), outcome);
     };
     if (existed) {
         // The file keeps its owner (when root saves a user's file) and its
@@ -255,6 +278,7 @@ Done writeAt(const QByteArray &directory, const QByteArray &name, qsizetype line
     // Lines are taken one at a time and written in bounded pieces, so a big
     // file (all the rows of a full grid) never stands in memory whole.
     QByteArray pending;
+    qint64 written = 0;
     const auto flushPending = [&]() -> int {
         qsizetype done = 0;
         while (done < pending.size()) {
@@ -265,37 +289,40 @@ Done writeAt(const QByteArray &directory, const QByteArray &name, qsizetype line
                 return n < 0 ? errno : ENOSPC;
             done += n;
         }
+        written += done;
         pending.resize(0);
         return 0;
     };
     for (qsizetype i = 0; i < lineCount; ++i) {
+        if (cancelled())
+            return stopped();
         const QByteArray line = lineAt(i);
         if (line.contains('\n')) {
             // Split in two, every later value would shift on the next load.
-            out.reset();
-            ::unlinkat(folder.get(), temp.constData(), 0);
+            removeTemp();
             return notWritten(QObject::tr("line %1 holds a line feed").arg(i + 1), outcome);
         }
         appendLine(pending, line);
         if (pending.size() >= WritePiece) {
-            if (const int error = flushPending()) {
-                out.reset();
+            if (const int error = flushPending())
                 return cancel(error);
-            }
+            if (control && control->progress)
+                control->progress(i + 1, written);
         }
     }
-    if (const int error = flushPending()) {
-        out.reset();
+    if (const int error = flushPending())
         return cancel(error);
-    }
+    if (control && control->progress)
+        control->progress(lineCount, written);
     // A full disk may show only when the data is flushed.
-    if (::fsync(out.get()) != 0) {
-        const int error = errno;
-        out.reset();
-        return cancel(error);
-    }
+    if (::fsync(out.get()) != 0)
+        return cancel(errno);
     if (!out.close())
         return cancel(errno);
+    // Flushing a large file takes a while; a Cancel pressed meanwhile still
+    // keeps the old file.
+    if (cancelled())
+        return stopped();
 
     // What stands at the name now: something other than a file put there
     // meanwhile is not replaced either.
@@ -476,10 +503,80 @@ Done writeLineFile(const QString &path, const QList<QByteArray> &lines)
     return writeLineFile(path, lines.size(), [&lines](qsizetype i) { return lines[i]; });
 }
 
-Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt)
+Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt,
+                   WriteControl *control)
 {
     const Place place = placeOf(path);
-    return writeAt(place.directory, place.name, lineCount, lineAt);
+    return writeAt(place.directory, place.name, lineCount, lineAt, control);
+}
+
+Result<int> openForAppend(const QString &directory, const QByteArray &rawName)
+{
+    const auto notOpened = [&](const QString &why) {
+        return failure(QObject::tr("%1 not opened: %2").arg(shownFileName(rawName), why));
+    };
+    if (const QString bad = badName(rawName); !bad.isEmpty())
+        return notOpened(bad);
+    const Fd folder(openFolder(QFile::encodeName(directory.isEmpty() ? QStringLiteral(".") : directory)));
+    if (!folder.isValid())
+        return notOpened(systemError(errno));
+    // Decided before opening: a device may do anything on open.
+    struct stat st;
+    const FileKind kind = kindAt(folder.get(), rawName, &st);
+    if (kind == FileKind::Unknown)
+        return notOpened(systemError(errno));
+    if (kind != FileKind::Missing && kind != FileKind::Regular)
+        return notOpened(itIs(kind));
+    // Swapped meanwhile: O_NOFOLLOW refuses a link (and never creates where a
+    // dangling one points), O_NONBLOCK keeps a FIFO from blocking the open,
+    // and fstat says what was really opened.
+    Fd file(::openat(folder.get(), rawName.constData(),
+                     O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!file.isValid())
+        return notOpened(errno == ELOOP ? itIs(FileKind::SymbolicLink) : systemError(errno));
+    if (::fstat(file.get(), &st) != 0)
+        return notOpened(systemError(errno));
+    if (const FileKind opened = kindOf(st.st_mode); opened != FileKind::Regular)
+        return notOpened(itIs(opened));
+    // A regular file never blocks; the flag only guarded the open.
+    ::fcntl(file.get(), F_SETFL, O_APPEND);
+    const int fd = file.get();
+    file.release();
+    return fd;
+}
+
+int removeLeftoverTemporaryFiles(const QString &directory)
+{
+    const QByteArray native = QFile::encodeName(directory.isEmpty() ? QStringLiteral(".") : directory);
+    const Fd folder(openFolder(native));
+    if (!folder.isValid())
+        return 0;
+    static const QRegularExpression written(QStringLiteral("^\\.zanto-([1-9][0-9]{0,9})-[0-9a-f]{1,16}\\.tmp$"));
+    const QStringList names = QDir(directory.isEmpty() ? QStringLiteral(".") : directory)
+                                  .entryList({QStringLiteral(".zanto-*.tmp")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+    int removed = 0;
+    for (const QString &name : names) {
+        const QRegularExpressionMatch match = written.match(name);
+        if (!match.hasMatch())
+            continue; // an older writer's name without its id: whose it is cannot be told
+        const qint64 pid = match.captured(1).toLongLong();
+        if (pid > std::numeric_limits<pid_t>::max())
+            continue;
+        // kill() with no signal only asks whether the process exists; EPERM
+        // means it does, under another user.
+        const bool gone = pid == ::getpid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+        if (!gone)
+            continue;
+        const QByteArray raw = QFile::encodeName(name);
+        struct stat st;
+        if (kindAt(folder.get(), raw, &st) != FileKind::Regular)
+            continue;
+        // unlinkat() removes the name itself: were a link put there since the
+        // look above, the link would go, never what it points to.
+        if (::unlinkat(folder.get(), raw.constData(), 0) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace zanto

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 namespace zanto {
@@ -83,10 +84,38 @@ Result<FileBytes, FileReadFailure> readFileBytes(const QString &directory, const
 // start, is not used, and the message says why.
 Result<QList<QByteArray>> readLineFile(const QString &path, const FileReadLimits &limits = {});
 
+// A long write, run on a thread of its own, told to stop and telling how far
+// it got.
+struct WriteControl {
+    // Set from any thread: the write stops at its next line (or before its
+    // new file takes the name), removes the new file and leaves the old one
+    // as it was; the message says it was cancelled.
+    std::atomic<bool> cancel{false};
+    // Called on the writing thread each time a piece has gone to the system:
+    // the lines taken so far and the bytes written.
+    std::function<void(qsizetype lines, qint64 bytes)> progress;
+};
+
 // Replaces the file's contents with the lines, each ended by CR LF: all of them
 // or none. A line holding a line feed is refused, and the old file stays whole.
 Done writeLineFile(const QString &path, const QList<QByteArray> &lines);
-// The same, with the lines asked for one at a time (line i = lineAt(i)).
-Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt);
+// The same, with the lines asked for one at a time (line i = lineAt(i), in
+// order), and optionally a control to cancel it or follow it.
+Done writeLineFile(const QString &path, qsizetype lineCount, const std::function<QByteArray(qsizetype)> &lineAt,
+                   WriteControl *control = nullptr);
+
+// Opens the regular file `rawName` in `directory` to add to its end, creating
+// it when nothing stands at the name; the descriptor is the caller's to close.
+// As everywhere here, a link (even a dangling one), a FIFO, a device or a
+// folder is refused and left as it is. Message: "NAME not opened: REASON".
+Result<int> openForAppend(const QString &directory, const QByteArray &rawName);
+
+// The writer's new file goes beside the old one as ".zanto-PID-RANDOM.tmp"
+// until it takes the old one's name. A program stopped meanwhile leaves it
+// there: this removes the ones in `directory` whose program is gone (and any
+// of this process's own id, left by an earlier process that had it: call it
+// before anything is written). Only regular files are removed, never a link,
+// a folder or a file another running program is writing. Returns how many.
+int removeLeftoverTemporaryFiles(const QString &directory);
 
 } // namespace zanto

@@ -1,19 +1,23 @@
 #include "widgets/receivedgrid.h"
 
 #include "platform/memory.h"
+#include "platform/rowsavejob.h"
 #include "platform/textfile.h"
 #include "widgets/twips.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -249,6 +253,15 @@ ReceivedGrid::ReceivedGrid(QWidget *parent)
     m_noticeTimer.setSingleShot(true);
     m_noticeTimer.setInterval(NoticeMs);
     connect(&m_noticeTimer, &QTimer::timeout, m_notice, &QWidget::hide);
+
+    m_saveTimer.setInterval(SaveProgressMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &ReceivedGrid::showSaveProgress);
+}
+
+ReceivedGrid::~ReceivedGrid()
+{
+    // Before the model and its store go.
+    delete m_save;
 }
 
 double ReceivedGrid::contrast(const QColor &a, const QColor &b)
@@ -280,6 +293,11 @@ void ReceivedGrid::setRows(int rows)
 {
     const int wanted = qMax(rows, 1) - 1;
     if (wanted < m_model->storedRows()) {
+        if (m_save) {
+            m_save->cancel();
+            m_save->wait();
+            endSave();
+        }
         m_model->truncateRows(wanted);
     } else {
         while (m_model->storedRows() < wanted)
@@ -321,6 +339,14 @@ void ReceivedGrid::addRow(const QByteArray &bytes, qint64 arrivalMs)
 
 void ReceivedGrid::clear()
 {
+    // The window-modal progress dialog keeps Clear from being pressed during
+    // a save; this covers the moment after Cancel, when the dialog is gone
+    // and the save is still removing its file.
+    if (m_save) {
+        m_save->cancel();
+        m_save->wait();
+        endSave();
+    }
     m_batchTimer.stop();
     m_pendingTopRow = -1;
     m_programScroll = true;
@@ -513,11 +539,12 @@ void ReceivedGrid::copySelection()
     // writes any number of rows without holding them all.
     qsizetype copied = 0;
     {
+        RowLineFormat format(m_copyTimes);
         QByteArray text;
         bool full = false;
         for (qsizetype s = 0; s < spans.size() && !full; ++s) {
             for (int row = spans[s].first; row <= spans[s].second; ++row) {
-                const QByteArray line = m_model->rowLine(row);
+                const QByteArray line = m_model->rowLine(row, format);
                 full = copied > 0 && text.size() + line.size() + 1 > CopyLimitBytes;
                 if (full)
                     break;
@@ -538,24 +565,126 @@ void ReceivedGrid::copySelection()
     }
 }
 
-Done ReceivedGrid::saveRows(const QString &path) const
+QList<QPair<qint64, qint64>> ReceivedGrid::rowsToSave() const
 {
     QList<QPair<int, int>> spans = selectedSpans();
     if (spans.isEmpty() && m_model->publishedRows() > 0)
         spans.append({0, int(m_model->publishedRows()) - 1});
-    // Row by row: the file is written in pieces, never held whole.
-    QList<qsizetype> starts; // index of each span's first line
-    qsizetype count = 0;
-    for (const auto &[first, last] : spans) {
-        starts.append(count);
-        count += last - first + 1;
+    // By row number, which stays with a row while the oldest rows go.
+    const qint64 first = m_model->store().firstRowNumber();
+    QList<QPair<qint64, qint64>> numbers;
+    for (const auto &[from, to] : spans)
+        numbers.append({first + from, first + to});
+    return numbers;
+}
+
+namespace {
+
+QList<RowSaveJob::Span> jobSpans(const QList<QPair<qint64, qint64>> &rows)
+{
+    QList<RowSaveJob::Span> spans;
+    for (const auto &[first, last] : rows)
+        spans.append({first, last});
+    return spans;
+}
+
+QString shownName(const QString &path)
+{
+    return shownFileName(QFile::encodeName(QFileInfo(path).fileName()));
+}
+
+} // namespace
+
+Done ReceivedGrid::saveRows(const QString &path)
+{
+    RowSaveJob job(&m_model->store(), jobSpans(rowsToSave()), path, m_saveTimes);
+    return job.run();
+}
+
+void ReceivedGrid::chooseSaveFile()
+{
+    // Opened, not run in an event loop of its own: the save starts from the
+    // window's event loop, never from inside a nested one that the bursts'
+    // handlers and the timers also run in.
+    auto *dialog = new QFileDialog(this, tr("Save rows as"), QString(), tr("Text files (*.txt);;All files (*)"));
+    dialog->setObjectName(QStringLiteral("SaveRowsDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->selectFile(QStringLiteral("received.txt"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &ReceivedGrid::startSave);
+    dialog->open();
+}
+
+void ReceivedGrid::startSave(const QString &path)
+{
+    if (m_save || path.isEmpty())
+        return;
+    m_save = new RowSaveJob(&m_model->store(), jobSpans(rowsToSave()), path, m_saveTimes, this);
+    m_save->setProperty("shownName", shownName(path));
+    connect(m_save, &RowSaveJob::finished, this, &ReceivedGrid::endSave);
+
+    // Window-modal: Clear and the other controls wait until the rows are
+    // written, while the window still paints the rows that arrive.
+    auto *progress = new QProgressDialog(this);
+    progress->setObjectName(QStringLiteral("SaveRowsProgress"));
+    progress->setWindowTitle(tr("Save rows"));
+    progress->setCancelButtonText(tr("Cancel"));
+    progress->setRange(0, 1000);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(0);
+    progress->setWindowModality(Qt::WindowModal);
+    connect(progress, &QProgressDialog::canceled, m_save, &RowSaveJob::cancel);
+    m_saveProgress = progress;
+    m_save->start();
+    showSaveProgress();
+    progress->show();
+    m_saveTimer.start();
+}
+
+void ReceivedGrid::showSaveProgress()
+{
+    if (!m_save || !m_saveProgress)
+        return;
+    const qsizetype count = m_save->rowCount();
+    const qsizetype done = m_save->rowsDone();
+    const QString name = m_save->property("shownName").toString();
+    const qint64 mib = m_save->bytesWritten() / (1024 * 1024);
+    m_saveProgress->setLabelText(done < count || count == 0
+                                     ? tr("Saving %1 rows to %2: %3 MiB written").arg(count).arg(name).arg(mib)
+                                     : tr("Saving %1 rows to %2: %3 MiB written, making sure all of it is on the disk")
+                                           .arg(count)
+                                           .arg(name)
+                                           .arg(mib));
+    m_saveProgress->setValue(count > 0 ? int(qint64(done) * 1000 / count) : 0);
+}
+
+void ReceivedGrid::endSave()
+{
+    if (!m_save)
+        return;
+    m_saveTimer.stop();
+    if (m_saveProgress)
+        m_saveProgress->deleteLater();
+    RowSaveJob *job = std::exchange(m_save, nullptr);
+    disconnect(job, nullptr, this, nullptr);
+    const Done &result = job->result();
+    if (result) {
+        showNotice(tr("Saved %1 rows to %2").arg(job->rowCount()).arg(job->property("shownName").toString()));
+    } else {
+        showNotice(result.error());
+        if (!job->cancelled()) {
+            // Opened, not run: this returns now, whatever the user does with it.
+            auto *box = new QMessageBox(QMessageBox::Warning, tr("Save rows"), result.error(), QMessageBox::Ok, this);
+            box->setObjectName(QStringLiteral("SaveRowsProblem"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
     }
-    qsizetype span = 0;
-    return writeLineFile(path, count, [&](qsizetype i) {
-        while (span + 1 < spans.size() && starts[span + 1] <= i)
-            ++span;
-        return m_model->rowLine(spans[span].first + (i - starts[span]));
-    });
+    job->deleteLater();
+    // The rows the save kept past the budget may go now.
+    scheduleFlush();
+    Q_EMIT saveEnded();
 }
 
 QString ReceivedGrid::notice() const
@@ -592,19 +721,28 @@ void ReceivedGrid::keyPressEvent(QKeyEvent *event)
 
 void ReceivedGrid::contextMenuEvent(QContextMenuEvent *event)
 {
-    QMenu menu(this);
-    QAction *copy = menu.addAction(tr("Copy"), this, &ReceivedGrid::copySelection);
+    // Popped up, not run in an event loop of its own: its items run from the
+    // window's event loop, and it deletes itself once closed.
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("GridMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *copy = menu->addAction(tr("&Copy"), this, &ReceivedGrid::copySelection);
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(selectionModel()->hasSelection());
-    menu.addAction(tr("Save rows as..."), this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Save rows as"), QStringLiteral("received.txt"),
-                                                          tr("Text files (*.txt);;All files (*)"));
-        if (path.isEmpty())
-            return;
-        if (const Done saved = saveRows(path); !saved)
-            QMessageBox::warning(this, tr("Save rows"), saved.error());
-    });
-    menu.exec(event->globalPos());
+    QAction *save = menu->addAction(tr("&Save rows as..."), this, &ReceivedGrid::chooseSaveFile);
+    save->setEnabled(!saving());
+    menu->addSeparator();
+    QAction *copyTimes = menu->addAction(tr("Copy &with arrival times"));
+    copyTimes->setObjectName(QStringLiteral("CopyWithTimes"));
+    copyTimes->setCheckable(true);
+    copyTimes->setChecked(m_copyTimes);
+    connect(copyTimes, &QAction::toggled, this, &ReceivedGrid::setCopyWithTimes);
+    QAction *saveTimes = menu->addAction(tr("Save rows with arrival &times"));
+    saveTimes->setObjectName(QStringLiteral("SaveWithTimes"));
+    saveTimes->setCheckable(true);
+    saveTimes->setChecked(m_saveTimes);
+    connect(saveTimes, &QAction::toggled, this, &ReceivedGrid::setSaveWithTimes);
+    menu->popup(event->globalPos());
 }
 
 } // namespace zanto

@@ -4,13 +4,17 @@
 #include "widgets/receivedmodel.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTableView>
 #include <QTimer>
 
 class QLabel;
+class QProgressDialog;
 class QPushButton;
 
 namespace zanto {
+
+class RowSaveJob;
 
 // The received-data grid: a header row ("HEX", "ASCII") and one row per burst.
 // Row numbers count the header as row 0, as the receive pipeline expects.
@@ -26,6 +30,8 @@ public:
     static constexpr int BatchIntervalMs = 50;
 
     explicit ReceivedGrid(QWidget *parent = nullptr);
+    // A save still running is cancelled and waited for.
+    ~ReceivedGrid() override;
 
     ReceivedModel *receivedModel() const { return m_model; }
     // Shows the rows of a store the receive pipeline fills (see ReceivedModel).
@@ -43,7 +49,8 @@ public:
     void addRow(const QByteArray &bytes, qint64 arrivalMs);
     // A row was appended to the store the grid shows.
     void rowAppended() { scheduleFlush(); }
-    // Clears every cell, the header included.
+    // Clears every cell, the header included. A save still running is
+    // cancelled first: the rows it writes are about to go.
     void clear();
 
     // The burst still being gathered (the store's open row), shown as the last
@@ -70,14 +77,32 @@ public:
     // The most text a copy puts on the clipboard.
     static constexpr qsizetype CopyLimitBytes = 16 * 1024 * 1024;
     static constexpr int NoticeMs = 10000;
+    // How often a running save's dialog shows how far it got.
+    static constexpr int SaveProgressMs = 100;
 
     // The selected rows as sorted, disjoint spans of row numbers (first, last).
     QList<QPair<int, int>> selectedSpans() const;
     // Copies the selected rows, one line each, up to CopyLimitBytes; a copy
     // that stops short says so in the notice.
     void copySelection();
-    // Writes the selected rows (all rows when none is selected) to a file.
-    Done saveRows(const QString &path) const;
+    // Writes the selected rows (all rows when none is selected) to a file,
+    // on the calling thread.
+    Done saveRows(const QString &path);
+    // The same on a thread of its own, behind a window-modal progress dialog
+    // with Cancel ("SaveRowsProgress"); the outcome shows in the notice, a
+    // failure also in a message box ("SaveRowsProblem"). Rows keep arriving
+    // meanwhile; the oldest stay past the budget until the save has written
+    // them.
+    void startSave(const QString &path);
+    bool saving() const { return m_save != nullptr; }
+
+    // Whether lines begin with the row's arrival time and a tab: Copy's
+    // (off at first: a copy is often pasted back as tag data) and the
+    // save's (on at first). Both are items of the context menu.
+    bool copyWithTimes() const { return m_copyTimes; }
+    void setCopyWithTimes(bool on) { m_copyTimes = on; }
+    bool saveWithTimes() const { return m_saveTimes; }
+    void setSaveWithTimes(bool on) { m_saveTimes = on; }
     // What the grid has to tell (a copy that stopped short), while shown.
     QString notice() const;
 
@@ -85,6 +110,8 @@ Q_SIGNALS:
     void rowsDropped(quint64 total);
     // A batch of rows has reached the view.
     void flushed();
+    // A save started with startSave() ended, whatever its outcome.
+    void saveEnded();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -98,6 +125,10 @@ private:
     void updateMarker();
     void userMovedView();
     void showNotice(const QString &text);
+    void chooseSaveFile();
+    QList<QPair<qint64, qint64>> rowsToSave() const;
+    void showSaveProgress();
+    void endSave();
 
     ReceivedModel *m_model;
     QTimer m_batchTimer;
@@ -112,6 +143,11 @@ private:
     QPushButton *m_marker;
     QLabel *m_notice;
     QTimer m_noticeTimer;
+    bool m_copyTimes = false;
+    bool m_saveTimes = true;
+    RowSaveJob *m_save = nullptr;
+    QPointer<QProgressDialog> m_saveProgress;
+    QTimer m_saveTimer;
 };
 
 } // namespace zanto

@@ -1,7 +1,6 @@
 #include "widgets/receivedmodel.h"
 
 #include "protocol/hexformat.h"
-#include "protocol/textescapes.h"
 
 #include <QDateTime>
 
@@ -249,10 +248,10 @@ void ReceivedModel::clearHeader()
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
 }
 
-QByteArray ReceivedModel::rowLine(qsizetype row) const
+QByteArray ReceivedModel::rowLine(qsizetype row, RowLineFormat &format) const
 {
-    const QByteArray bytes = m_store->row(row).bytes();
-    return hexText(bytes) + '\t' + escapedText(bytes);
+    const ReceivedStore::Row stored = m_store->row(row);
+    return format.line(QByteArrayView(stored.data, stored.size), stored.arrivalMs);
 }
 
 } // namespace zanto

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/receivedstore.h"
+#include "protocol/rowline.h"
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -48,6 +49,7 @@ public:
     qsizetype storedRows() const { return m_store->rowCount(); }
     qsizetype publishedRows() const { return m_published; }
     const ReceivedStore &store() const { return *m_store; }
+    ReceivedStore &store() { return *m_store; }
 
     // Copies a row into the store (a store the receive pipeline fills has its
     // rows appended there instead).
@@ -71,9 +73,10 @@ public:
     void setFormatString(const QString &format);
     void clearHeader();
 
-    // "hex TAB text" for a stored row, in full; the text shows every byte
-    // (control characters as /XX escapes), so one row is one line.
-    QByteArray rowLine(qsizetype row) const;
+    // "hex TAB text" for a stored row, in full, after its arrival time and a
+    // tab if the format has times; the text shows every byte (control
+    // characters as /XX escapes), so one row is one line.
+    QByteArray rowLine(qsizetype row, RowLineFormat &format) const;
 
     // The text column's characters as shown: control characters become their
     // Unicode pictures so they can be seen.

@@ -189,7 +189,7 @@ void TestMainWindow::menusAndAbout()
     };
     QCOMPARE(shown(tool.w.menuBar()->actions()), (QStringList{"Settings", "Reader Setup", "Help"}));
     QCOMPARE(items("mnuReaderConfig"), (QStringList{"Configure Reader", "Configure Setup tag", "Read Ethernet Settings", "Send Text..."}));
-    QCOMPARE(items("mnuSettings"), QStringList{"Port Settings"});
+    QCOMPARE(items("mnuSettings"), (QStringList{"Port Settings", "Log to File..."}));
     QCOMPARE(items("mnuHelp"), QStringList{"About"});
     for (QAction *a : tool.w.menuBar()->actions())
         QVERIFY2(a->text().startsWith(QLatin1Char('&')), qPrintable(a->text()));

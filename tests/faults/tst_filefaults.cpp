@@ -70,12 +70,14 @@ void TestFileFaults::plantedName()
     const bool config = file.endsWith(".zq");
 
     // In the order a dialog uses them: create when missing, read, write.
-    QString created, read, written, loaded;
+    QString created, read, written, appended, loaded;
     QList<ConfigFileEntry> listed;
     const auto calls = [&] {
         created = problemOf(createIfMissing(path));
         read = problemOf(readLineFile(path, {4, 64 * 1024, 1024 * 1024}));
         written = problemOf(writeLineFile(path, {"1", "192.168.0.2", "9600", "10000"}));
+        // As the log opens its file: to add to it.
+        appended = problemOf(openForAppend(folder.path(), file));
         if (config) {
             const auto config = readConfigFile(folder.path(), file);
             loaded = config ? QString() : config.error().message;
@@ -88,6 +90,7 @@ void TestFileFaults::plantedName()
     QCOMPARE(created, name + " not used: it is " + kind);
     QCOMPARE(read, name + " not read: it is " + kind);
     QCOMPARE(written, name + " not written: it is " + kind + "; it is left as it was");
+    QCOMPARE(appended, name + " not opened: it is " + kind);
     if (config) {
         QCOMPARE(loaded, "Not loaded: " + name + " is " + kind + ", not a regular file");
         // Listed, so that choosing it says why it cannot be loaded; a directory is not.

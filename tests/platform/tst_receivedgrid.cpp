@@ -5,6 +5,7 @@
 #include "widgets/twips.h"
 #include "protocol/tagdata.h"
 #include "support/testdir.h"
+#include "support/ui.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -12,22 +13,35 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <ctime>
+
 using namespace zanto;
 
 class TestReceivedGrid : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void budgetDropsOldestRows();
+    void pinnedRowsOutlastTheBudget();
     void storeFreesChunksAndKeepsBytes();
     void batchesReachTheViewTogether();
     void rowsAndClear();
     void copyAndSaveGiveOneLineARow();
+    void arrivalTimesChosenInTheMenu_data();
+    void arrivalTimesChosenInTheMenu();
     void tooltipTellsTimeAndCount();
     void copyIsBounded();
     void rowTextEscapes_data();
     void rowTextEscapes();
 };
+
+void TestReceivedGrid::initTestCase()
+{
+    // Arrival times show in local time: a zone of its own, half an hour off.
+    qputenv("TZ", "ZZT-5:30");
+    tzset();
+}
 
 void TestReceivedGrid::budgetDropsOldestRows()
 {
@@ -47,6 +61,38 @@ void TestReceivedGrid::budgetDropsOldestRows()
     QCOMPARE(grid.rows(), 11);
     QCOMPARE(grid.droppedRows(), quint64(16));
     QCOMPARE(grid.receivedModel()->store().row(9).bytes(), QByteArray(100, 'z'));
+}
+
+// A save reading the rows keeps them, from its pin on, past the budget; the
+// pin moves as it reads, and once it goes the budget takes the rest.
+void TestReceivedGrid::pinnedRowsOutlastTheBudget()
+{
+    ReceivedStore store;
+    for (int i = 0; i < 10; ++i)
+        store.append(QByteArray(100, char('a' + i)), i);
+    store.dropFront(2); // rows 'c' to 'j' stay, numbered 2 to 9
+    QCOMPARE(store.firstRowNumber(), 2);
+    store.pin(4);
+    QCOMPARE(store.rowsOverBudget(300), 2); // 'c' and 'd' only
+    store.dropFront(5);
+    QCOMPARE(store.rowCount(), 6);
+    QCOMPARE(store.firstRowNumber(), 4);
+
+    ReceivedStore::Row rows[8];
+    // From row 6, at most 3 rows, stopping once 150 bytes are reached.
+    QCOMPARE(store.readPinned(6, 3, 150, rows), 2);
+    QCOMPARE(rows[0].bytes(), QByteArray(100, 'g'));
+    QCOMPARE(rows[1].bytes(), QByteArray(100, 'h'));
+    QCOMPARE(rows[1].arrivalMs, 7);
+    // The pin moved to row 6: rows 4 and 5 may go, the ones read may not.
+    QCOMPARE(store.rowsOverBudget(100), 2);
+    store.dropFront(6);
+    QCOMPARE(store.firstRowNumber(), 6);
+    QCOMPARE(rows[0].bytes(), QByteArray(100, 'g'));
+    QCOMPARE(store.readPinned(8, 8, 1000, rows), 2);
+    QCOMPARE(rows[1].bytes(), QByteArray(100, 'j'));
+    store.unpin();
+    QCOMPARE(store.rowsOverBudget(100), 3);
 }
 
 void TestReceivedGrid::storeFreesChunksAndKeepsBytes()
@@ -125,12 +171,55 @@ void TestReceivedGrid::copyAndSaveGiveOneLineARow()
     grid.selectionModel()->select(grid.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     grid.copySelection();
     QCOMPARE(QApplication::clipboard()->text().toLatin1(), first + "\n 74 68 69 72 64\tthird\n");
+    grid.setSaveWithTimes(false);
     QVERIFY(grid.saveRows(dir.filePath(QStringLiteral("rows.txt"))));
     QCOMPARE(dir.read(QStringLiteral("rows.txt")), first + "\r\n 74 68 69 72 64\tthird\r\n");
     grid.clearSelection();
     QVERIFY(grid.saveRows(dir.filePath(QStringLiteral("all.txt"))));
     QCOMPARE(dir.read(QStringLiteral("all.txt")).count("\r\n"), 3);
     QVERIFY(!grid.saveRows(dir.filePath(QStringLiteral("no/such/dir.txt"))));
+}
+
+void TestReceivedGrid::arrivalTimesChosenInTheMenu_data()
+{
+    QTest::addColumn<QList<Qt::Key>>("items"); // context menu items chosen, by their letters
+    QTest::addColumn<QByteArray>("copied");
+    QTest::addColumn<QByteArray>("saved");
+    const QByteArray plain = " 41 0D\tA/0D\n 2F 34 31\t/2F41\n";
+    const QByteArray timed = "2026-12-07T10:20:30.456+05:30\t 41 0D\tA/0D\n"
+                             "2026-12-07T10:20:31.007+05:30\t 2F 34 31\t/2F41\n";
+    QTest::newRow("as at start: copy without, save with") << QList<Qt::Key>{} << plain << QByteArray(timed).replace("\n", "\r\n");
+    QTest::newRow("both with") << QList<Qt::Key>{Qt::Key_W} << timed << QByteArray(timed).replace("\n", "\r\n");
+    QTest::newRow("both without") << QList<Qt::Key>{Qt::Key_T} << plain << QByteArray(plain).replace("\n", "\r\n");
+    QTest::newRow("on and off again") << QList<Qt::Key>{Qt::Key_W, Qt::Key_T, Qt::Key_W, Qt::Key_T} << plain
+                                      << QByteArray(timed).replace("\n", "\r\n");
+}
+
+// Copy and Save rows put the row's arrival time first when their item in the
+// grid's context menu is checked.
+void TestReceivedGrid::arrivalTimesChosenInTheMenu()
+{
+    QFETCH(QList<Qt::Key>, items);
+    QFETCH(QByteArray, copied);
+    QFETCH(QByteArray, saved);
+    TestDir dir;
+    ReceivedGrid grid;
+    grid.resize(600, 300);
+    const qint64 at = 1796619030456; // 2026-12-07 04:50:30.456 UTC
+    grid.addRow("A\r", at);
+    grid.addRow("/41", at + 551);
+    grid.flush();
+    for (Qt::Key item : items) {
+        QMenu *menu = ui::contextMenu(grid.viewport(), {10, 10});
+        QVERIFY(menu);
+        QTest::keyClick(menu, item);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+    }
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text().toLatin1(), copied);
+    QVERIFY(grid.saveRows(dir.filePath(QStringLiteral("rows.txt"))));
+    QCOMPARE(dir.read(QStringLiteral("rows.txt")), saved);
 }
 
 void TestReceivedGrid::tooltipTellsTimeAndCount()

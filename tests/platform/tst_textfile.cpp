@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace zanto;
 
 class TestTextFile : public QObject
@@ -23,6 +26,10 @@ private Q_SLOTS:
     void shownName();
     void limits_data();
     void limits();
+    void cancelKeepsOldFile_data();
+    void cancelKeepsOldFile();
+    void leftoversRemovedAtStart_data();
+    void leftoversRemovedAtStart();
 };
 
 void TestTextFile::writesCrLfAndEveryByte()
@@ -156,6 +163,128 @@ void TestTextFile::limits()
     QCOMPARE(!read, problem);
     if (!read)
         QVERIFY2(read.error().contains("not used"), qPrintable(read.error()));
+}
+
+namespace {
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The id of a process that has ended (and been reaped).
+qint64 deadPid()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+} // namespace
+
+void TestTextFile::cancelKeepsOldFile_data()
+{
+    QTest::addColumn<int>("cancelAtReport"); // -1: never
+    QTest::addColumn<QList<qsizetype>>("lineReports");
+    // 3000 lines of 1,000 bytes and CR LF: the writer hands the system a
+    // piece once 1 MiB is gathered (after line 1047 and line 2094), then the rest.
+    QTest::newRow("not cancelled") << -1 << QList<qsizetype>{1047, 2094, 3000};
+    QTest::newRow("cancelled after the first piece") << 0 << QList<qsizetype>{1047};
+    // Everything is written and on its way to the disk, but the old file is
+    // still there until the new one takes its name.
+    QTest::newRow("cancelled once all is written") << 2 << QList<qsizetype>{1047, 2094, 3000};
+}
+
+// Cancel leaves the old file whole and no new file beside it, wherever the
+// write is; progress counts lines and bytes as they go out.
+void TestTextFile::cancelKeepsOldFile()
+{
+    QFETCH(int, cancelAtReport);
+    QFETCH(QList<qsizetype>, lineReports);
+    TestDir dir;
+    QVERIFY(dir.write(QStringLiteral("rows.txt"), "old\r\n"));
+    WriteControl control;
+    QList<qsizetype> lines;
+    QList<qint64> bytes;
+    QStringList during;
+    control.progress = [&](qsizetype line, qint64 written) {
+        lines << line;
+        bytes << written;
+        during = entries(dir.path());
+        if (lines.size() == cancelAtReport + 1)
+            control.cancel = true;
+    };
+    const QByteArray line(1000, 'x');
+    const Done written = writeLineFile(dir.filePath(QStringLiteral("rows.txt")), 3000, [&](qsizetype) { return line; }, &control);
+
+    QCOMPARE(lines, lineReports);
+    QCOMPARE(bytes.last(), lines.last() * 1002);
+    // The new file stands beside the old one meanwhile, named with this
+    // process's id so a later start can tell whether its writer is gone.
+    QCOMPARE(during.size(), 2);
+    QVERIFY2(during[0].startsWith(QStringLiteral(".zanto-%1-").arg(getpid())) && during[0].endsWith(".tmp"),
+             qPrintable(during[0]));
+    if (cancelAtReport < 0) {
+        QVERIFY(written);
+        QCOMPARE(dir.read(QStringLiteral("rows.txt")).size(), 3000 * 1002);
+    } else {
+        QCOMPARE(problemOf(written), QStringLiteral("rows.txt not written: cancelled; the old file is unchanged"));
+        QCOMPARE(dir.read(QStringLiteral("rows.txt")), QByteArray("old\r\n"));
+    }
+    QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("rows.txt")});
+}
+
+void TestTextFile::leftoversRemovedAtStart_data()
+{
+    QTest::addColumn<QString>("name"); // %1: the pid
+    QTest::addColumn<QString>("kind"); // file, link, folder
+    QTest::addColumn<QString>("pid");  // dead, live, own
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("file of a program that is gone") << ".zanto-%1-3fa9c2.tmp" << "file" << "dead" << true;
+    QTest::newRow("file of a running program") << ".zanto-%1-3fa9c2.tmp" << "file" << "live" << false;
+    QTest::newRow("file of this process's id, from before") << ".zanto-%1-3fa9c2.tmp" << "file" << "own" << true;
+    QTest::newRow("link named like one") << ".zanto-%1-3fa9c2.tmp" << "link" << "dead" << false;
+    QTest::newRow("folder named like one") << ".zanto-%1-3fa9c2.tmp" << "folder" << "dead" << false;
+    QTest::newRow("older name without an id") << ".zanto-3fa9c2.tmp" << "file" << "dead" << false;
+    QTest::newRow("another name") << ".zanto-%1-3fa9c2.tmp.bak" << "file" << "dead" << false;
+}
+
+// At start the tool removes the new files a stopped save left behind, and
+// nothing else: not another instance's file in progress, not a link (nor
+// what it points to), not a folder.
+void TestTextFile::leftoversRemovedAtStart()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, pid);
+    QFETCH(bool, removed);
+    TestDir dir;
+    QTemporaryDir outside;
+    const qint64 id = pid == "dead" ? deadPid() : pid == "live" ? qint64(getppid()) : qint64(getpid());
+    if (name.contains("%1"))
+        name = name.arg(id);
+    const QString path = dir.filePath(name);
+    const QString target = outside.filePath(QStringLiteral("kept.txt"));
+    QFile targetFile(target);
+    QVERIFY(targetFile.open(QIODevice::WriteOnly) && targetFile.write("outside\n") == 8);
+    targetFile.close();
+    if (kind == "file")
+        QVERIFY(dir.write(name, "half a save"));
+    else if (kind == "link")
+        QVERIFY(QFile::link(target, path));
+    else
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    QVERIFY(dir.write(QStringLiteral("rows.txt"), "kept\r\n"));
+
+    QCOMPARE(removeLeftoverTemporaryFiles(dir.path()), removed ? 1 : 0);
+
+    const QStringList left = removed ? QStringList{"rows.txt"} : QStringList{name, "rows.txt"};
+    QCOMPARE(entries(dir.path()), left);
+    QCOMPARE(dir.read(QStringLiteral("rows.txt")), QByteArray("kept\r\n"));
+    QVERIFY(targetFile.open(QIODevice::ReadOnly));
+    QCOMPARE(targetFile.readAll(), QByteArray("outside\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)

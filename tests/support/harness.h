@@ -16,7 +16,7 @@
 
 // The tool's menus, by their letters.
 namespace menu {
-inline constexpr Qt::Key Settings = Qt::Key_S, PortSettings = Qt::Key_P;
+inline constexpr Qt::Key Settings = Qt::Key_S, PortSettings = Qt::Key_P, LogToFile = Qt::Key_L;
 inline constexpr Qt::Key ReaderSetup = Qt::Key_R, ConfigureReader = Qt::Key_C, SetupTag = Qt::Key_S,
                          Ethernet = Qt::Key_E;
 inline constexpr Qt::Key Help = Qt::Key_H, About = Qt::Key_A;

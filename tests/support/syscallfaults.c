@@ -3,6 +3,8 @@
  *
  * - write, fsync, close and renameat on the file writer's temporary file (a
  *   name ".zanto-*.tmp") fail once when armed, and each is noted, in order;
+ * - the next write on such a file can be held until the test lets it go, so
+ *   a test can act while a save is in the middle of writing;
  * - just before openat reaches a chosen name, or renameat is to put a file
  *   there, a symbolic link is put at that name: the swap a hostile folder can
  *   make between the tool's look at a name and its use of it;
@@ -11,7 +13,8 @@
  *
  * Every other call passes straight through. Only what concerns a temporary
  * file, an armed name or a terminal takes the lock; the test drives the tool
- * from one thread. Nothing here allocates. */
+ * from one thread (a held write waits on a thread of the tool's own). Nothing
+ * here allocates. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -69,6 +72,10 @@ static int armedError;
 static char swapCall[16];
 static char swapName[256];
 static char swapTarget[4096];
+
+/* A write held until released: 1 armed, 2 waiting in the call. */
+static int holdState;
+static pthread_cond_t holdChanged = PTHREAD_COND_INITIALIZER;
 
 enum { MaxRequests = 256 };
 static struct {
@@ -159,6 +166,8 @@ EXPORT void zanto_fault_reset(void)
     armedCall[0] = '\0';
     swapName[0] = '\0';
     requestCount = 0;
+    holdState = 0;
+    pthread_cond_broadcast(&holdChanged);
     pthread_mutex_unlock(&lock);
 }
 
@@ -167,6 +176,31 @@ EXPORT void zanto_fault_arm(const char *call, int error)
     pthread_mutex_lock(&lock);
     snprintf(armedCall, sizeof armedCall, "%s", call);
     armedError = error;
+    pthread_mutex_unlock(&lock);
+}
+
+/* The next write on a temporary file waits until zanto_fault_release(). */
+EXPORT void zanto_fault_hold_write(void)
+{
+    pthread_mutex_lock(&lock);
+    holdState = 1;
+    pthread_mutex_unlock(&lock);
+}
+
+/* Whether a write is waiting now. */
+EXPORT int zanto_fault_holding(void)
+{
+    pthread_mutex_lock(&lock);
+    const int holding = holdState == 2;
+    pthread_mutex_unlock(&lock);
+    return holding;
+}
+
+EXPORT void zanto_fault_release(void)
+{
+    pthread_mutex_lock(&lock);
+    holdState = 0;
+    pthread_cond_broadcast(&holdChanged);
     pthread_mutex_unlock(&lock);
 }
 
@@ -238,6 +272,11 @@ static int failsOnTemporary(int fd, const char *call, char letter, int *error)
         return 0;
     pthread_mutex_lock(&lock);
     note(letter);
+    if (letter == 'w' && holdState == 1) {
+        holdState = 2;
+        while (holdState == 2)
+            pthread_cond_wait(&holdChanged, &lock);
+    }
     const int fail = takeArmed(call, error);
     pthread_mutex_unlock(&lock);
     return fail;

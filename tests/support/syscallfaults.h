@@ -23,8 +23,13 @@ struct SyscallFaults {
     const char *(*trace)() = nullptr;
     // The settings tcsetattr asked of the device, oldest first; their count.
     int (*lineRequests)(dev_t device, struct termios *out, int max) = nullptr;
+    // The next write on a temporary file waits (on the writer's thread) until
+    // release(); holding() tells whether one is waiting now.
+    void (*holdWrite)() = nullptr;
+    int (*holding)() = nullptr;
+    void (*release)() = nullptr;
 
-    bool loaded() const { return reset && arm && swapLink && trace && lineRequests; }
+    bool loaded() const { return reset && arm && swapLink && trace && lineRequests && holdWrite && holding && release; }
 
     static SyscallFaults find()
     {
@@ -34,6 +39,9 @@ struct SyscallFaults {
         f.swapLink = reinterpret_cast<decltype(f.swapLink)>(dlsym(RTLD_DEFAULT, "zanto_fault_swap_link"));
         f.trace = reinterpret_cast<decltype(f.trace)>(dlsym(RTLD_DEFAULT, "zanto_fault_trace"));
         f.lineRequests = reinterpret_cast<decltype(f.lineRequests)>(dlsym(RTLD_DEFAULT, "zanto_fault_line_requests"));
+        f.holdWrite = reinterpret_cast<decltype(f.holdWrite)>(dlsym(RTLD_DEFAULT, "zanto_fault_hold_write"));
+        f.holding = reinterpret_cast<decltype(f.holding)>(dlsym(RTLD_DEFAULT, "zanto_fault_holding"));
+        f.release = reinterpret_cast<decltype(f.release)>(dlsym(RTLD_DEFAULT, "zanto_fault_release"));
         return f;
     }
 };

@@ -117,6 +117,24 @@ inline bool chooseMenu(QMainWindow *main, Qt::Key menuLetter, Qt::Key itemLetter
     return true;
 }
 
+// A right click at `pos` in `widget`, given to its window as the system gives
+// one (a click sent to the widget itself opens no context menu); the menu it
+// opened, or nullptr.
+inline QMenu *contextMenu(QWidget *widget, QPoint pos)
+{
+    if (!widget || !activate(widget))
+        return nullptr;
+    QWidget *window = widget->window();
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier, widget->mapTo(window, pos));
+    QMenu *open = nullptr;
+    for (int i = 0; i < 100 && !open; ++i) {
+        open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!open)
+            QTest::qWait(10);
+    }
+    return open;
+}
+
 // An entry of an editable list picked with the arrow keys (typing its text
 // is no pick): typed, then one step away and back.
 inline bool pick(QComboBox *list, const QString &entry)
