@@ -259,6 +259,12 @@ void TstZantoctl::exitStatus_data()
     // 1: no answer
     QTest::newRow("no answer") << "silent" << none << none << tcp + QStringList{"send", "x", "--wait", "0.3"} << 1
                                << "no answer within" << "^$";
+    QTest::newRow("verify, the reader dies before answering") << "half" << none << Universal
+                                                             << tcp + QStringList{"write-config", "in.zq", "--verify"}
+                                                             << 2 << "Nothing was verified" << "";
+    QTest::newRow("verify, the write is never answered") << "silent" << none << Universal
+                                                         << tcp + QStringList{"write-config", "in.zq", "--verify", "--timeout", "0.3"}
+                                                         << 1 << "no answer to the configuration write" << "^$";
     QTest::newRow("no configuration reply") << "silent" << none << none
                                             << tcp + QStringList{"read-config", "--timeout", "0.3"} << 1
                                             << "no configuration reply" << "^$";

@@ -213,8 +213,10 @@ void CtlSession::burstEnded(QByteArrayView view, qint64 firstArrivalMs)
         printLine(burstLine(bytes, firstArrivalMs, m_options.json));
         break;
     case Phase::AwaitingWrite:
-        // A quiet reader's whole answer; the read request goes now.
-        requestConfiguration();
+        // A quiet reader's whole answer; the read request goes now, unless
+        // the link is gone (its loss is said instead).
+        if (!m_linkGone)
+            requestConfiguration();
         break;
     case Phase::AwaitingConfig:
     case Phase::Connecting:
