@@ -33,8 +33,8 @@ AREAS = {
     "protocol": ["tst_configstring", "tst_frames", "tst_tagdata", "tst_linefile", "tst_ctlformat", "tst_readersim",
                  "tst_zantoctl", "tst_readerconfig", "tst_commands", "tst_receivedgrid"],
     "receive": ["tst_pipeline", "tst_link", "tst_links", "tst_serialline", "tst_receivedgrid", "tst_counterbox",
-                ] + WINDOWS,
-    "widgets": ["tst_receivedgrid", "tst_counterbox"] + WINDOWS,
+                "tst_answerwatch", "tst_zantoctl"] + WINDOWS,
+    "widgets": ["tst_receivedgrid", "tst_counterbox", "tst_messageline"] + WINDOWS,
     "windows": WINDOWS + ["tst_screenfit_laptop_1.5", "tst_screenfit_laptop_1", "tst_screenfit_desktop_1"],
     "files": ["tst_textfile", "tst_filefaults", "tst_filesyscalls", "tst_configfiles", "tst_link", "tst_zantoctl"]
              + WINDOWS,

@@ -97,6 +97,16 @@ void TestSendLine::historyAndNoLink()
     QCOMPARE(text->currentText(), QStringLiteral("N"));
     QTest::keyClick(text, Qt::Key_Down);
     QCOMPARE(text->currentText(), QStringLiteral("F"));
+
+    // Twenty texts are kept: twenty new ones push N and F out.
+    for (char c = 'a'; c <= 't'; ++c) {
+        QVERIFY(ui::type(text, QString(QLatin1Char(c))));
+        QTest::keyClick(text, Qt::Key_Return);
+    }
+    QVERIFY(reader.waitForBytes(6 + 2 * 20));
+    QCOMPARE(text->count(), 20);
+    QCOMPARE(text->itemText(0), QStringLiteral("t"));
+    QCOMPARE(text->itemText(19), QStringLiteral("a"));
 }
 
 void TestSendLine::connectSaysWhere_data()

@@ -547,6 +547,7 @@ void TestReaderConfig::writeFile_data()
         "ReaderName");
     row("closed before the tick", {"click", "pick Mode=Track", "TermChar=0A", "pick Mode=Standard", "close"}, xxxxx,
         QByteArray(start).replace("0D", "0A"));
+    row("closed without a click", {"Frequency=12", "close"}, {}, {});
     row("path-like name", {"ReaderName=../x", "click"}, {}, {}, "cannot be in a file name", "ReaderName");
     row("unwritable target", {"dir", "Frequency=12", "click"}, {}, {}, "XXXXX.zq");
 }

@@ -237,6 +237,8 @@ void TstZantoctl::exitStatus_data()
                               << "--rule wants" << "";
     QTest::newRow("bad button") << "closed" << none << none << tcp + QStringList{"button", "input4"} << 3
                                 << "button wants one of" << "";
+    QTest::newRow("--quiet-ms too long") << "closed" << none << none << tcp + QStringList{"monitor", "--quiet-ms", "60001"}
+                                         << 3 << "--quiet-ms wants milliseconds from 1 to 60000" << "";
     QTest::newRow("bad timeout") << "closed" << none << none << tcp + QStringList{"monitor", "--timeout", "0"} << 3
                                  << "--timeout wants seconds" << "";
     QTest::newRow("port with a sign") << "none" << none << none << QStringList{"--tcp", "127.0.0.1:+1", "monitor"} << 3
@@ -290,6 +292,11 @@ void TstZantoctl::exitStatus_data()
                                       << "^\\{\"ReaderName\":\"XXXXX\",\"Mode\":\"Standard\",.*\"ReadRange\":\"Range 4\\(100%\\)\"\\}\n$";
     QTest::newRow("reset closes the link") << "sim" << none << none << tcp + QStringList{"ethernet", "reset"} << 0
                                            << "restarting" << "\tRESET/0D/0A\n$";
+    QTest::newRow("RESET during --wait") << "sim" << none << none << tcp + QStringList{"ethernet", "reset", "--wait", "0.5"}
+                                         << 0 << "restarting" << "\tRESET/0D/0A\n$";
+    QTest::newRow("--quiet-ms at its longest") << "sim" << none << none
+                                               << tcp + QStringList{"monitor", "--for", "0.1", "--quiet-ms", "60000"} << 0
+                                               << "" << "^$";
     QTest::newRow("monitor --for") << "sim" << none << none << tcp + QStringList{"monitor", "--for", "0.3"} << 0 << ""
                                    << "^$";
 }
@@ -339,31 +346,41 @@ void TstZantoctl::exitStatus()
         QCOMPARE(QDir(m_dir->path()).entryList({"*.zq"}, QDir::Files), QStringList{});
 }
 
-// monitor over the pseudo-terminal, with the reader streaming: every line is
-// one burst as the grid shows it, and the run ends 0 on SIGTERM, 2 when the
-// reader goes away.
+// Listening over the pseudo-terminal: every line is one burst as the grid
+// shows it, out as soon as the burst ends (a script follows it live), and the
+// run ends 0 on SIGTERM, 2 when the reader goes away.
 void TstZantoctl::monitorEnds_data()
 {
+    QTest::addColumn<QStringList>("reader"); // the simulator's options
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("lines"); // seen while the run goes on
     QTest::addColumn<bool>("readerGoes");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("SIGTERM") << false << 0;
-    QTest::newRow("reader gone") << true << 2;
+    const QStringList stream20{"--stream", "20"}, monitor{"--quiet-ms", "20", "monitor"};
+    QTest::newRow("SIGTERM") << stream20 << monitor << 2 << false << 0;
+    QTest::newRow("reader gone") << stream20 << monitor << 2 << true << 2;
+    QTest::newRow("one answer, long --wait") << QStringList{} << QStringList{"send", "X", "--wait", "60"} << 1 << false
+                                             << 0;
 }
 
 void TstZantoctl::monitorEnds()
 {
+    QFETCH(QStringList, reader);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, lines);
     QFETCH(bool, readerGoes);
     QFETCH(int, exitCode);
-    QVERIFY(startSimulator({"--stream", "20"}));
+    QVERIFY(startSimulator(reader));
 
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
-    process.start(QStringLiteral(ZANTOCTL_PATH), {"--serial", dir("reader"), "--quiet-ms", "20", "monitor"});
+    process.start(QStringLiteral(ZANTOCTL_PATH), QStringList{"--serial", dir("reader")} + arguments);
     QByteArray out;
-    QSignalSpy lines(&process, &QProcess::readyReadStandardOutput);
-    while (out.count('\n') < 2 && lines.wait(10000))
+    QSignalSpy arrived(&process, &QProcess::readyReadStandardOutput);
+    while (out.count('\n') < lines && arrived.wait(10000))
         out += process.readAllStandardOutput();
-    QVERIFY2(out.count('\n') >= 2, process.readAllStandardError().constData());
+    QVERIFY2(out.count('\n') >= lines, process.readAllStandardError().constData());
+    QCOMPARE(process.state(), QProcess::Running);
 
     QSignalSpy finished(&process, &QProcess::finished);
     if (readerGoes)
@@ -414,6 +431,9 @@ void TstZantoctl::liveReader_data()
         << "^[^\t]+\t 4C 4F 4E 20 4F 4B 0D 0A 54 41 47[^\t]*\tLON OK/0D/0ATAG [^\t]*\t\\(cut short";
     QTest::newRow("send --wait, 20 Hz stream") << stream20 << QStringList{"send", "G", "--wait", "0.5", "--quiet-ms", "20"}
                                                << "tcp" << 0 << "" << "\tIN1 0/0D/0A\n";
+    QTest::newRow("send --wait, 20 Hz stream never pauses")
+        << stream20 << QStringList{"send", "G", "--wait", "0.5"} << "tcp" << 0 << ""
+        << "^[^\t]+\t 49 4E 31 20 30 0D 0A[^\t]*\tIN1 0/0D/0ATAG [^\t]*\t\\(cut short: no pause ended it\\)\n$";
     QTest::newRow("button name in capitals") << QStringList{} << QStringList{"button", "LOFF"} << "tcp" << 0 << ""
                                              << "^[^\t]+\t 4C 4F 46 46 20 4F 4B 0D 0A\tLOFF OK/0D/0A\n$";
 }
