@@ -46,39 +46,6 @@ using namespace zanto;
 
 namespace {
 
-// The longest time the event loop was kept from a 10 ms timer.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_max = qMax(m_max, (now - m_last) / 1e6 - 10.0);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = 0;
-        m_max = 0;
-        m_timer.start(10);
-    }
-    double stop()
-    {
-        m_timer.stop();
-        return qMax(0.0, m_max);
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_max = 0;
-};
-
 // CPU time of the calling thread.
 double threadCpuSeconds()
 {

@@ -31,43 +31,6 @@ void print(const char *key, double value, int decimals = 1)
     std::fflush(stdout);
 }
 
-// The gaps of a 10 ms timer beyond its 10 ms: the longest, and how many
-// passed 20 and 50 ms.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            const double stall = (now - m_last) / 1e6 - 10.0;
-            m_max = qMax(m_max, stall);
-            m_over20 += stall > 20 ? 1 : 0;
-            m_over50 += stall > 50 ? 1 : 0;
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = 0;
-        m_timer.start(10);
-    }
-    void stop() { m_timer.stop(); }
-    double maxMs() const { return qMax(0.0, m_max); }
-    qint64 over20() const { return m_over20; }
-    qint64 over50() const { return m_over50; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_max = 0;
-    qint64 m_over20 = 0;
-    qint64 m_over50 = 0;
-};
-
 // A burst of the whole byte range, so the text part has escapes to write too.
 QByteArray burstBytes(qint64 n)
 {
