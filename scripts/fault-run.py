@@ -28,15 +28,16 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The tests that cover each area: generous, since a fault shows wherever it
 # shows.
 WINDOWS = ["tst_mainwindow", "tst_receive", "tst_keyboard", "tst_sendline", "tst_commands", "tst_readerconfig",
-           "tst_configfiles", "tst_ethernet", "tst_faults", "tst_e2e", "tst_livereader"]
+           "tst_configfiles", "tst_ethernet", "tst_faults", "tst_e2e", "tst_livereader", "tst_logtofile"]
 AREAS = {
     "protocol": ["tst_configstring", "tst_frames", "tst_tagdata", "tst_linefile", "tst_ctlformat", "tst_readersim",
-                 "tst_zantoctl", "tst_readerconfig", "tst_commands", "tst_receivedgrid"],
+                 "tst_zantoctl", "tst_readerconfig", "tst_commands", "tst_receivedgrid", "tst_rowline"],
     "receive": ["tst_pipeline", "tst_link", "tst_links", "tst_serialline", "tst_receivedgrid", "tst_counterbox",
                 "tst_answerwatch", "tst_zantoctl"] + WINDOWS,
     "widgets": ["tst_receivedgrid", "tst_counterbox", "tst_messageline"] + WINDOWS,
     "windows": WINDOWS + ["tst_screenfit_laptop_1.5", "tst_screenfit_laptop_1", "tst_screenfit_desktop_1"],
-    "files": ["tst_textfile", "tst_filefaults", "tst_filesyscalls", "tst_configfiles", "tst_link", "tst_zantoctl"]
+    "files": ["tst_textfile", "tst_filefaults", "tst_filesyscalls", "tst_configfiles", "tst_link", "tst_zantoctl",
+              "tst_saverows", "tst_stoppedsave", "tst_rowline"]
              + WINDOWS,
     "zantoctl": ["tst_zantoctl", "tst_ctlformat", "tst_link", "tst_readersim"],
 }
