@@ -301,6 +301,8 @@ void TestMainWindow::tcpStatusThroughItsLife()
     // The reader closing brings no data: no burst, however long one waits.
     QTest::qWait(2 * 250);
     QCOMPARE(tool.text(QStringLiteral("Receive_Count")), QString());
+    // Nor is it an error said after it.
+    QCOMPARE(tool.status(), QStringLiteral("Closed"));
 
     QVERIFY(ui::click(tool.button(QStringLiteral("Command1"))));
     QCOMPARE(tool.status(), QString());

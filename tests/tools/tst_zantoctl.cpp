@@ -31,9 +31,9 @@ struct Run {
 class FakeReader : public QObject
 {
 public:
-    explicit FakeReader(bool halfReply)
+    explicit FakeReader(bool halfReply, quint16 port = 0)
     {
-        server.listen(QHostAddress::LocalHost, 0);
+        server.listen(QHostAddress::LocalHost, port);
         connect(&server, &QTcpServer::newConnection, this, [this, halfReply] {
             QTcpSocket *socket = server.nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, socket, [socket, halfReply] {
@@ -193,7 +193,7 @@ void TstZantoctl::roundTrip()
 // the working folder.
 void TstZantoctl::exitStatus_data()
 {
-    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, silent, half, closed, or none
+    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, silent, silent on 10000, half, closed, or none
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QByteArray>("zq");
     QTest::addColumn<QStringList>("arguments");
@@ -259,6 +259,9 @@ void TstZantoctl::exitStatus_data()
     QTest::newRow("dies mid-reply") << "half" << none << none << tcp + QStringList{"read-config", "-o", "."} << 2
                                     << "no file was written" << "^$";
     // 1: no answer
+    QTest::newRow("--tcp HOST: port 10000") << "silent on 10000" << none << none
+                                            << QStringList{"--tcp", "127.0.0.1", "send", "x", "--wait", "0.3"} << 1
+                                            << "no answer within" << "^$";
     QTest::newRow("no answer") << "silent" << none << none << tcp + QStringList{"send", "x", "--wait", "0.3"} << 1
                                << "no answer within" << "^$";
     QTest::newRow("verify, the reader dies before answering") << "half" << none << Universal
@@ -276,6 +279,10 @@ void TstZantoctl::exitStatus_data()
                                     << "differs from in.zq in 9 field(s)"
                                     << "^Mode: expected \"Universal\", the reader has \"Standard\"$(?s).*"
                                        "^Term Char\\(HEX\\): expected \"03\", the reader reports none$";
+    QTest::newRow("verify differs in one field") << "sim-ignore-writes" << none << "XXXXY" + Starting.mid(5)
+                                                 << tcp + QStringList{"write-config", "in.zq", "--verify"} << 4
+                                                 << "differs from in.zq in 1 field(s)"
+                                                 << "^ReaderName: expected \"XXXXY\", the reader has \"XXXXX\"$";
     // 0: answers printed as the grid shows them
     QTest::newRow("answer printed") << "sim" << none << none << tcp + QStringList{"send", "X", "--wait", "0.3"} << 0 << ""
                                     << "^" + iso + "\t 45 52 52 20 3F 0D 0A\tERR \\?/0D/0A\n$";
@@ -283,9 +290,9 @@ void TstZantoctl::exitStatus_data()
                                     << 0 << "" << "^\\{\"time\":\"" + iso + "\",\"hex\":\"455252203F0D0A\",\"length\":7\\}\n$";
     QTest::newRow("tag data escapes") << "sim" << none << none << tcp + QStringList{"tag-write", "AB/41", "--wait", "0.3"}
                                       << 0 << "" << "\tW OK 3/0D/0A\n$";
-    QTest::newRow("tag write short form") << "sim" << none << none
-                                          << tcp + QStringList{"tag-write", "/41", "--mini", "--wait", "0.3"} << 0 << ""
-                                          << "\tw OK 3/0D/0A\n$";
+    QTest::newRow("tag write short form, five typed") << "sim" << none << none
+                                                      << tcp + QStringList{"tag-write", "/41BC", "--mini", "--wait", "0.3"}
+                                                      << 0 << "" << "\tw OK 5/0D/0A\n$";
     QTest::newRow("read-config") << "sim" << none << none << tcp + QStringList{"read-config"} << 0 << ""
                                  << "^ReaderName: XXXXX\nMode: Standard\n(.+\n){9}Read Range: Range 4\\(100%\\)\n$";
     QTest::newRow("read-config JSON") << "sim" << none << none << tcp + QStringList{"read-config", "--json"} << 0 << ""
@@ -316,8 +323,11 @@ void TstZantoctl::exitStatus()
     if (reader.startsWith(QLatin1String("sim"))) {
         QVERIFY(startSimulator(reader == QLatin1String("sim") ? QStringList{} : QStringList{"--ignore-writes"}));
         port = m_sim->port();
-    } else if (reader == QLatin1String("silent") || reader == QLatin1String("half")) {
-        fake = std::make_unique<FakeReader>(reader == QLatin1String("half"));
+    } else if (reader.startsWith(QLatin1String("silent")) || reader == QLatin1String("half")) {
+        const quint16 asked = reader == QLatin1String("silent on 10000") ? 10000 : 0;
+        fake = std::make_unique<FakeReader>(reader == QLatin1String("half"), asked);
+        if (asked && !fake->server.isListening())
+            QSKIP("port 10000 of 127.0.0.1 is taken");
         port = fake->server.serverPort();
     } else if (reader == QLatin1String("closed")) {
         QTcpServer gone; // a port nobody listens on once it closes
@@ -466,6 +476,7 @@ void TstZantoctl::outputCannotBeWritten_data()
     QTest::addColumn<QString>("stderrPhrase");
     QTest::newRow("read-config on a full disk") << "full" << QStringList{"read-config"} << "No space left on device";
     QTest::newRow("answer on a full disk") << "full" << QStringList{"button", "boot"} << "No space left on device";
+    QTest::newRow("help on a full disk") << "full" << QStringList{"help"} << "No space left on device";
     QTest::newRow("read-config into a pipe nobody reads") << "pipe" << QStringList{"read-config"} << "Broken pipe";
     QTest::newRow("read-config with no standard output") << "closed" << QStringList{"read-config"} << "could not be written";
     QTest::newRow("-o on a full disk") << "folder" << QStringList{"read-config", "-o", "@FULL/x.zq"} << "x.zq not written";
