@@ -69,8 +69,16 @@ Done TcpClient::sendData(const QByteArray &bytes)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return failure(tr("the TCP connection is not open"));
-    if (m_socket.write(bytes) != bytes.size())
+    if (m_socket.write(bytes) != bytes.size()) {
+        // A write that meets the reader's reset before a read has seen the
+        // end is the reader having closed: told as a read would tell it, once
+        // this send is over.
+        if (m_socket.error() == QAbstractSocket::RemoteHostClosedError && !m_peerClosed && !m_failed) {
+            m_peerClosed = true;
+            QMetaObject::invokeMethod(this, &TcpClient::closed, Qt::QueuedConnection);
+        }
         return failure(m_socket.errorString());
+    }
     return Done();
 }
 
@@ -148,7 +156,7 @@ void TcpClient::handleError(QAbstractSocket::SocketError error)
 
 void TcpClient::handleDisconnected()
 {
-    if (m_closing || m_failed)
+    if (m_closing || m_failed || m_peerClosed)
         return;
     m_peerClosed = true;
     // Whatever the reader sent before it closed is still waiting to be taken.
