@@ -23,6 +23,7 @@ void TestMessageLine::cutOnlyWithTheWholeText_data()
     const QString sentence = QStringLiteral("Not decoded: reply mixed with tag reads, row of 10:15:02 (still arriving).");
     QTest::newRow("short, one line") << 1 << "OK" << false;
     QTest::newRow("long, one line") << 1 << sentence << true;
+    QTest::newRow("longer, two lines") << 2 << sentence + " " + sentence + " " + sentence << true;
     QTest::newRow("long, room for all of it") << 8 << sentence << false;
     QTest::newRow("one long word") << 1 << QString(80, QLatin1Char('W')) << true;
     QTest::newRow("nothing") << 1 << "" << false;
@@ -42,6 +43,7 @@ void TestMessageLine::cutOnlyWithTheWholeText()
     line.showMessage(message);
     QCOMPARE(line.message(), message);
     QCOMPARE(line.text().endsWith(QStringLiteral("…")), cut);
+    QVERIFY2(line.text().count(QLatin1Char('\n')) < lines, qPrintable(line.text())); // no more lines than the box holds
     QCOMPARE(line.toolTip(), cut ? message : QString());
     if (!cut)
         QCOMPARE(line.text().simplified(), message.simplified());

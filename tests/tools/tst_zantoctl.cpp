@@ -254,6 +254,8 @@ void TstZantoctl::exitStatus_data()
     // 2: no link
     QTest::newRow("connection refused") << "closed" << none << none << tcp + QStringList{"monitor"} << 2
                                         << "could not connect to 127.0.0.1" << "";
+    QTest::newRow("IPv6 address and port") << "none" << none << none << QStringList{"--tcp", "[::1]:1", "monitor"} << 2
+                                           << "could not connect to ::1 port 1" << "";
     QTest::newRow("no serial port") << "none" << none << none << QStringList{"--serial", "@DIR/none", "monitor"} << 2
                                     << "not available" << "";
     QTest::newRow("dies mid-reply") << "half" << none << none << tcp + QStringList{"read-config", "-o", "."} << 2
@@ -284,7 +286,9 @@ void TstZantoctl::exitStatus_data()
                                                  << "differs from in.zq in 1 field(s)"
                                                  << "^ReaderName: expected \"XXXXY\", the reader has \"XXXXX\"$";
     // 0: answers printed as the grid shows them
-    QTest::newRow("answer printed") << "sim" << none << none << tcp + QStringList{"send", "X", "--wait", "0.3"} << 0 << ""
+    // --wait, not the long --timeout, ends the listening.
+    QTest::newRow("answer printed") << "sim" << none << none
+                                    << tcp + QStringList{"send", "X", "--wait", "0.3", "--timeout", "100"} << 0 << ""
                                     << "^" + iso + "\t 45 52 52 20 3F 0D 0A\tERR \\?/0D/0A\n$";
     QTest::newRow("answer as JSON") << "sim" << none << none << tcp + QStringList{"send", "X", "--wait", "0.3", "--json"}
                                     << 0 << "" << "^\\{\"time\":\"" + iso + "\",\"hex\":\"455252203F0D0A\",\"length\":7\\}\n$";
@@ -444,7 +448,8 @@ void TstZantoctl::liveReader_data()
     QTest::newRow("send --wait, 20 Hz stream never pauses")
         << stream20 << QStringList{"send", "G", "--wait", "0.5"} << "tcp" << 0 << ""
         << "^[^\t]+\t 49 4E 31 20 30 0D 0A[^\t]*\tIN1 0/0D/0ATAG [^\t]*\t\\(cut short: no pause ended it\\)\n$";
-    QTest::newRow("button name in capitals") << QStringList{} << QStringList{"button", "LOFF"} << "tcp" << 0 << ""
+    QTest::newRow("button name in capitals") << QStringList{} << QStringList{"button", "LOFF", "--wait", "0.3"} << "tcp"
+                                             << 0 << ""
                                              << "^[^\t]+\t 4C 4F 46 46 20 4F 4B 0D 0A\tLOFF OK/0D/0A\n$";
 }
 
