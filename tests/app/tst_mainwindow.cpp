@@ -93,6 +93,8 @@ void TestMainWindow::startUpState()
     QCOMPARE(tool.w.windowTitle(), QStringLiteral("ZANTO Setup and Test Program"));
     QCOMPARE(tool.w.objectName(), QStringLiteral("rkz"));
     QCOMPARE(tool.control("client")->size(), QSize(twips(14325), twips(7635)));
+    // Twips to pixels by hand, rounded: 9600, 7030, 2295 and 420 twips.
+    QCOMPARE(tool.control("Text6")->geometry(), QRect(640, 469, 153, 28));
     auto *grid = tool.control<ReceivedGrid>(QStringLiteral("MSFlexGrid1"));
     QVERIFY(grid);
     QCOMPARE(grid->rows(), 1);
