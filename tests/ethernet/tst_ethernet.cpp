@@ -109,6 +109,7 @@ void TestEthernet::unreadableSettingsFile()
     QVERIFY(d);
     QCOMPARE(shown(d, "IPAddress"), QStringLiteral("172.18.30.78"));
     QVERIFY2(shown(d, "FileStatus").contains(QLatin1String("settings2.ini")), qPrintable(shown(d, "FileStatus")));
+    QVERIFY(ui::find(d, QStringLiteral("FileStatus"))->isVisible());
     // Nothing here is the user's to lose: the close writes nothing over the
     // file it could not read, so there is no failed save to stop it.
     QVERIFY(closeBox(d));
