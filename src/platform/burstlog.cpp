@@ -88,11 +88,8 @@ Done BurstLog::stop()
         if (::close(m_fd) != 0 && error == 0)
             error = errno;
         m_fd = -1;
-        if (error != 0 && !failed()) {
-            const QMutexLocker locked(&m_lock);
-            m_error = QObject::tr("%1 not written: %2").arg(m_shownName, qt_error_string(error));
-            m_failed.store(true, std::memory_order_release);
-        }
+        if (error != 0)
+            noteFailure(error);
     }
     if (failed())
         return failure(error());
@@ -112,14 +109,21 @@ bool BurstLog::writeAll(const QByteArray &text)
             const off_t end = ::lseek(m_fd, 0, SEEK_END);
             if (end >= done)
                 (void)::ftruncate(m_fd, end - off_t(done));
-            const QMutexLocker locked(&m_lock);
-            m_error = QObject::tr("%1 not written: %2").arg(m_shownName, qt_error_string(error));
-            m_failed.store(true, std::memory_order_release);
+            noteFailure(error);
             return false;
         }
         done += n;
     }
     return true;
+}
+
+void BurstLog::noteFailure(int error)
+{
+    const QMutexLocker locked(&m_lock);
+    if (failed())
+        return;
+    m_error = QObject::tr("%1 not written: %2").arg(m_shownName, qt_error_string(error));
+    m_failed.store(true, std::memory_order_release);
 }
 
 void BurstLog::writeBatches()

@@ -64,6 +64,8 @@ private:
     BurstLog(int fd, const QString &shownName);
     void writeBatches();
     bool writeAll(const QByteArray &text);
+    // The log's one failure, said with the system's reason; later ones add nothing.
+    void noteFailure(int error);
 
     int m_fd;
     QString m_shownName;
