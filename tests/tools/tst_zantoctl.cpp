@@ -17,6 +17,9 @@
 #include <functional>
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +48,36 @@ public:
         });
     }
     QTcpServer server;
+};
+
+// A loopback port whose queue of connections not yet taken is full: the
+// kernel drops further handshakes, so a connection there is never made nor
+// refused, as with a reader's address where nothing answers.
+struct FullListener {
+    FullListener()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0 || ::listen(fd, 0) != 0
+            || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        port = ntohs(address.sin_port);
+        for (int &filler : fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr *>(&address), length);
+        }
+    }
+    ~FullListener()
+    {
+        for (int filler : fillers)
+            ::close(filler);
+        ::close(fd);
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int fillers[3] = {-1, -1, -1};
+    quint16 port = 0;
 };
 
 // Files typed by hand, twelve lines: ReaderName, Mode, BaudRate, RS485Mode,
@@ -193,7 +226,7 @@ void TstZantoctl::roundTrip()
 // the working folder.
 void TstZantoctl::exitStatus_data()
 {
-    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, silent, silent on 10000, half, closed, or none
+    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, silent, silent on 10000, half, closed, full, or none
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QByteArray>("zq");
     QTest::addColumn<QStringList>("arguments");
@@ -254,6 +287,8 @@ void TstZantoctl::exitStatus_data()
     // 2: no link
     QTest::newRow("connection refused") << "closed" << none << none << tcp + QStringList{"monitor"} << 2
                                         << "could not connect to 127.0.0.1" << "";
+    QTest::newRow("connection never made") << "full" << none << none << tcp + QStringList{"monitor", "--timeout", "0.3"}
+                                           << 2 << "no connection to 127.0.0.1 port" << "";
     QTest::newRow("IPv6 address and port") << "none" << none << none << QStringList{"--tcp", "[::1]:1", "monitor"} << 2
                                            << "could not connect to ::1 port 1" << "";
     QTest::newRow("no serial port") << "none" << none << none << QStringList{"--serial", "@DIR/none", "monitor"} << 2
@@ -323,6 +358,7 @@ void TstZantoctl::exitStatus()
     QFETCH(QString, stdoutPattern);
 
     std::unique_ptr<FakeReader> fake;
+    std::unique_ptr<FullListener> full;
     quint16 port = 0;
     if (reader.startsWith(QLatin1String("sim"))) {
         QVERIFY(startSimulator(reader == QLatin1String("sim") ? QStringList{} : QStringList{"--ignore-writes"}));
@@ -337,6 +373,10 @@ void TstZantoctl::exitStatus()
         QTcpServer gone; // a port nobody listens on once it closes
         QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
         port = gone.serverPort();
+    } else if (reader == QLatin1String("full")) {
+        full = std::make_unique<FullListener>();
+        QVERIFY(full->port != 0);
+        port = full->port;
     }
     if (!settings.isEmpty())
         writeFile("settings1.ini", settings);
