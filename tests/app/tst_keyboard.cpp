@@ -356,6 +356,13 @@ void TestKeyboard::pastesKeepTheFirstLine()
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(ui::text(target), expected);
+    // Typing goes on after what was kept.
+    auto *edit = qobject_cast<QLineEdit *>(target);
+    if (!edit)
+        edit = target->findChild<QLineEdit *>();
+    QVERIFY(edit);
+    if (!pasted.startsWith(QLatin1Char('\r')))
+        QCOMPARE(edit->cursorPosition(), expected.size());
     if (target->window() == tool.ps) {
         // Escape closes Port Settings, which saves settings1.ini.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

@@ -69,6 +69,8 @@ private Q_SLOTS:
     void startUpState();
     void layoutFromTheTable_data();
     void layoutFromTheTable();
+    void captionsWrapInTheirButtons_data();
+    void captionsWrapInTheirButtons();
     void menusAndAbout();
     void portSettingsIsOneInstance();
     void serialStatus_data();
@@ -173,6 +175,45 @@ void TestMainWindow::layoutFromTheTable()
         QCOMPARE(widget->font().pointSize(), points);
     else
         QCOMPARE(widget->font().pointSize(), tool.w.font().pointSize());
+}
+
+// A caption wider than its button goes on over lines, none of it cut at the
+// sides: counted as bands of dark pixels inside the button's frame.
+void TestMainWindow::captionsWrapInTheirButtons_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("Boot String, 12 pt") << "S" << 2;
+    QTest::newRow("LON, 12 pt") << "Command8" << 1;
+    QTest::newRow("Connect") << "Command1" << 1;
+}
+
+void TestMainWindow::captionsWrapInTheirButtons()
+{
+    QFETCH(QString, name);
+    QFETCH(int, lines);
+    Tool tool;
+    QVERIFY(QTest::qWaitForWindowExposed(&tool.w));
+    auto *button = tool.control<QPushButton>(name);
+    QVERIFY(button);
+    const QImage image = button->grab().toImage();
+    const QRect inside = QRect(QPoint(0, 0), button->size()).adjusted(3, 3, -3, -3);
+    const int threshold = (qGray(button->palette().color(QPalette::ButtonText).rgb())
+                           + qGray(button->palette().color(QPalette::Button).rgb())) / 2;
+    const auto dark = [&](int x, int y) { return qGray(image.pixel(x * image.width() / button->width(),
+                                                                  y * image.height() / button->height())) < threshold; };
+    int bands = 0;
+    bool inBand = false;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        bool ink = false;
+        for (int x = inside.left(); x <= inside.right() && !ink; ++x)
+            ink = dark(x, y);
+        bands += ink && !inBand;
+        inBand = ink;
+        // Not cut: the caption keeps off the sides.
+        QVERIFY2(!dark(inside.left(), y) && !dark(inside.right(), y), qPrintable(QStringLiteral("row %1").arg(y)));
+    }
+    QCOMPARE(bands, lines);
 }
 
 void TestMainWindow::menusAndAbout()

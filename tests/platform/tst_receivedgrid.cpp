@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 
@@ -34,6 +35,8 @@ private Q_SLOTS:
     void copyIsBounded();
     void rowTextEscapes_data();
     void rowTextEscapes();
+    void controlBytesShowAsBoxes();
+    void menuItemsFollowTheSelection();
 };
 
 void TestReceivedGrid::initTestCase()
@@ -265,6 +268,10 @@ void TestReceivedGrid::copyIsBounded()
     QCOMPARE(lines.last(), QString());
     QCOMPARE(grid.notice(), QStringLiteral("Copied the first 128 of 256 selected rows (16 MiB of text, the most a copy "
                                            "takes); \"Save rows as...\" writes them all"));
+    // The notice goes by itself after ten seconds.
+    QTest::qWait(8000);
+    QVERIFY(!grid.notice().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(grid.notice().isEmpty(), 5000);
 }
 
 void TestReceivedGrid::rowTextEscapes_data()
@@ -305,6 +312,52 @@ void TestReceivedGrid::rowTextEscapes()
     grid.flush();
     const QByteArray allLine = copiedRow(1);
     QCOMPARE(parseTagData(allLine.mid(allLine.indexOf('\t') + 1)), all);
+}
+
+
+// Each byte's text cell: control bytes (00 to 1F and 7F) are painted as named
+// boxes, every other byte as its character; NUL shows nothing.
+void TestReceivedGrid::controlBytesShowAsBoxes()
+{
+    ReceivedGrid grid;
+    for (int b = 0; b < 256; ++b)
+        grid.addRow(QByteArray(1, char(b)), b);
+    grid.flush();
+    QCOMPARE(grid.model()->data(grid.model()->index(0, 1)).toString(), QString());
+    for (int b = 1; b < 256; ++b) {
+        const QString text = grid.model()->data(grid.model()->index(b, 1)).toString();
+        QVERIFY2(text.size() == 1, qPrintable(QString::number(b, 16)));
+        const bool control = b < 0x20 || b == 0x7F;
+        QVERIFY2(ReceivedModel::isPicture(text.at(0)) == control, qPrintable(QString::number(b, 16)));
+        if (!control)
+            QCOMPARE(text.at(0), QChar(b));
+    }
+}
+
+// Copy wants a selection; Save rows as... saves every row without one.
+void TestReceivedGrid::menuItemsFollowTheSelection()
+{
+    ReceivedGrid grid;
+    grid.resize(600, 300);
+    grid.addRow("A", 0);
+    grid.flush();
+    const auto itemsEnabled = [&grid] {
+        QStringList enabled;
+        // Below the rows: a right click on a row would select it.
+        QMenu *menu = ui::contextMenu(grid.viewport(), {10, 250});
+        if (!menu)
+            return QStringList{"no menu"};
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator() && action->isEnabled())
+                enabled << action->text();
+        }
+        QTest::keyClick(menu, Qt::Key_Escape);
+        return enabled;
+    };
+    const QStringList always{"&Save rows as...", "Copy &with arrival times", "Save rows with arrival &times"};
+    QCOMPARE(itemsEnabled(), always);
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(itemsEnabled(), QStringList{"&Copy"} + always);
 }
 
 QTEST_MAIN(TestReceivedGrid)

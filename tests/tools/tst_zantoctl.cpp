@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -216,6 +217,7 @@ void TstZantoctl::roundTrip()
     const Run r = run(linkArguments + QStringList{"read-config", "-o", "out"});
     QVERIFY2(r.exitCode == 0, r.err.constData());
     QCOMPARE(QDir(dir("out")).entryList(QDir::Files), QStringList{fileName});
+    QCOMPARE(r.out, "out/" + fileName.toLatin1() + "\n"); // the file, for a script to take up
     QFile file(dir("out/" + fileName));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), expected);
@@ -266,6 +268,8 @@ void TstZantoctl::exitStatus_data()
                                    << 3 << "at most 5 characters" << "";
     QTest::newRow("outside 8 bits") << "closed" << none << none << tcp + QStringList{"send", QStringLiteral("A\u20ac")}
                                     << 3 << "U+20AC, a character outside 8 bits" << "";
+    QTest::newRow("send without TEXT") << "closed" << none << none << tcp + QStringList{"send"} << 3
+                                       << "send wants TEXT" << "";
     QTest::newRow("bad rule") << "closed" << none << none << tcp + QStringList{"send", "x", "--rule", "first"} << 3
                               << "--rule wants" << "";
     QTest::newRow("bad button") << "closed" << none << none << tcp + QStringList{"button", "input4"} << 3
@@ -343,7 +347,8 @@ void TstZantoctl::exitStatus_data()
     QTest::newRow("--quiet-ms at its longest") << "sim" << none << none
                                                << tcp + QStringList{"monitor", "--for", "0.1", "--quiet-ms", "60000"} << 0
                                                << "" << "^$";
-    QTest::newRow("monitor --for") << "sim" << none << none << tcp + QStringList{"monitor", "--for", "0.3"} << 0 << ""
+    QTest::newRow("monitor --for") << "sim" << none << none
+                                   << tcp + QStringList{"monitor", "--for", "0.3", "--timeout", "100"} << 0 << ""
                                    << "^$";
 }
 
@@ -547,7 +552,16 @@ void TstZantoctl::outputCannotBeWritten()
         if (where == QLatin1String("full")) {
             process.setStandardOutputFile(QStringLiteral("/dev/full"));
         } else if (where == QLatin1String("pipe")) {
-            process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+            process.setChildProcessModifier([writeEnd] {
+                ::dup2(writeEnd, STDOUT_FILENO);
+                // As a shell starts it: SIGPIPE neither blocked nor ignored,
+                // so zantoctl must ignore it itself to report the pipe.
+                sigset_t pipeSignal;
+                sigemptyset(&pipeSignal);
+                sigaddset(&pipeSignal, SIGPIPE);
+                ::sigprocmask(SIG_UNBLOCK, &pipeSignal, nullptr);
+                ::signal(SIGPIPE, SIG_DFL);
+            });
         } else if (where == QLatin1String("closed")) {
             process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
         }
