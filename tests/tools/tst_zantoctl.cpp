@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -30,25 +31,42 @@ struct Run {
     QByteArray out, err;
 };
 
-// A reader that takes the command and then says nothing, or half a
-// configuration reply before it hangs up.
+// A reader that takes the command and answers each with the same bytes, or
+// with nothing, and may hang up after its answer.
 class FakeReader : public QObject
 {
 public:
-    explicit FakeReader(bool halfReply, quint16 port = 0)
+    FakeReader(const QByteArray &answer, bool hangUp, quint16 port = 0)
     {
         server.listen(QHostAddress::LocalHost, port);
-        connect(&server, &QTcpServer::newConnection, this, [this, halfReply] {
+        connect(&server, &QTcpServer::newConnection, this, [this, answer, hangUp] {
             QTcpSocket *socket = server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [socket, halfReply] {
-                if (!socket->readAll().contains('\r') || !halfReply)
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, answer, hangUp] {
+                if (!socket->readAll().contains('\r'))
                     return;
-                socket->write("0017$$$$SXXX"); // 12 of the reply's 22 characters
-                socket->disconnectFromHost();
+                if (onCommand)
+                    onCommand();
+                if (!answer.isEmpty())
+                    socket->write(answer);
+                if (hangUp)
+                    socket->disconnectFromHost();
             });
         });
     }
     QTcpServer server;
+    std::function<void()> onCommand;
+};
+
+// The fake readers of the exit status table, by what they answer. "half"
+// hangs up after its answer: 12 of the 22 characters of a Standard reply.
+const QHash<QString, QByteArray> FakeAnswers{
+    {"silent", {}},
+    {"silent on 10000", {}},
+    {"silent, interrupted", {}},
+    {"half", "0017$$$$SXXX"},
+    {"half, stays", "0017$$$$SXXX"},
+    {"tag reads", "TAG 1\r\n"},
+    {"name with a slash", "0017$$$$SAB/CDC01R4B1\r"},
 };
 
 // A loopback port whose queue of connections not yet taken is full: the
@@ -228,7 +246,7 @@ void TstZantoctl::roundTrip()
 // the working folder.
 void TstZantoctl::exitStatus_data()
 {
-    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, silent, silent on 10000, half, closed, full, or none
+    QTest::addColumn<QString>("reader"); // sim, sim-ignore-writes, one of FakeAnswers, closed, full, or none
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QByteArray>("zq");
     QTest::addColumn<QStringList>("arguments");
@@ -313,7 +331,20 @@ void TstZantoctl::exitStatus_data()
                                                          << 1 << "no answer to the configuration write" << "^$";
     QTest::newRow("no configuration reply") << "silent" << none << none
                                             << tcp + QStringList{"read-config", "--timeout", "0.3"} << 1
-                                            << "no configuration reply" << "^$";
+                                            << "no configuration reply within 0.3 s: nothing came" << "^$";
+    QTest::newRow("a reply begun, never ended") << "half, stays" << none << none
+                                                << tcp + QStringList{"read-config", "--timeout", "0.3"} << 1
+                                                << "a configuration reply began but only 12 of its 22 characters came"
+                                                << "^$";
+    QTest::newRow("tag reads, no reply") << "tag reads" << none << none
+                                         << tcp + QStringList{"read-config", "--timeout", "0.3"} << 1
+                                         << "7 bytes of other data came: TAG 1/0D/0A" << "^$";
+    QTest::newRow("interrupted before the answer") << "silent, interrupted" << none << none
+                                                   << tcp + QStringList{"send", "x", "--timeout", "100"} << 1
+                                                   << "interrupted before the answer came" << "^$";
+    QTest::newRow("-o FOLDER, a reader name no file can have") << "name with a slash" << none << none
+                                                                << tcp + QStringList{"read-config", "-o", "."} << 3
+                                                                << "Give -o a file name instead of a folder" << "^$";
     // 4: --verify against a reader that keeps its old configuration
     QTest::newRow("verify differs") << "sim-ignore-writes" << none << Universal
                                     << tcp + QStringList{"write-config", "in.zq", "--verify"} << 4
@@ -364,16 +395,19 @@ void TstZantoctl::exitStatus()
 
     std::unique_ptr<FakeReader> fake;
     std::unique_ptr<FullListener> full;
+    QProcess *running = nullptr;
     quint16 port = 0;
     if (reader.startsWith(QLatin1String("sim"))) {
         QVERIFY(startSimulator(reader == QLatin1String("sim") ? QStringList{} : QStringList{"--ignore-writes"}));
         port = m_sim->port();
-    } else if (reader.startsWith(QLatin1String("silent")) || reader == QLatin1String("half")) {
+    } else if (FakeAnswers.contains(reader)) {
         const quint16 asked = reader == QLatin1String("silent on 10000") ? 10000 : 0;
-        fake = std::make_unique<FakeReader>(reader == QLatin1String("half"), asked);
+        fake = std::make_unique<FakeReader>(FakeAnswers.value(reader), reader == QLatin1String("half"), asked);
         if (asked && !fake->server.isListening())
             QSKIP("port 10000 of 127.0.0.1 is taken");
         port = fake->server.serverPort();
+        if (reader == QLatin1String("silent, interrupted"))
+            fake->onCommand = [&running] { running->terminate(); };
     } else if (reader == QLatin1String("closed")) {
         QTcpServer gone; // a port nobody listens on once it closes
         QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
@@ -390,7 +424,7 @@ void TstZantoctl::exitStatus()
     for (QString &argument : arguments)
         argument.replace(QLatin1String("@TCP"), QStringLiteral("127.0.0.1:%1").arg(port)).replace(QLatin1String("@DIR"), m_dir->path());
 
-    const Run r = run(arguments);
+    const Run r = run(arguments, [&running](QProcess &process) { running = &process; });
     QVERIFY2(r.exitCode == exitCode, (QByteArray::number(r.exitCode) + ": " + r.err).constData());
     if (stderrPhrase.isEmpty())
         QVERIFY2(r.err.isEmpty(), r.err.constData());
@@ -481,7 +515,7 @@ void TstZantoctl::liveReader_data()
     QTest::newRow("write-config --verify, 20 Hz stream")
         << stream20 << QStringList{"write-config", "in.zq", "--verify"} << "tcp" << 0 << "" << "\tOK/0D/0A";
     QTest::newRow("write-config refused") << QStringList{"--refuse-writes"} << QStringList{"write-config", "in.zq"} << "tcp"
-                                          << 4 << "refused the configuration" << "ERR config/0D/0A";
+                                          << 4 << "refused the configuration (its answer is above)" << "ERR config/0D/0A";
     QTest::newRow("write-config --verify refused") << QStringList{"--refuse-writes"}
                                                    << QStringList{"write-config", "in.zq", "--verify"} << "pty" << 4
                                                    << "refused the configuration: \"ERR config\"" << "";
