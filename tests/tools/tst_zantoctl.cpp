@@ -286,6 +286,18 @@ void TstZantoctl::exitStatus_data()
                                    << 3 << "at most 5 characters" << "";
     QTest::newRow("outside 8 bits") << "closed" << none << none << tcp + QStringList{"send", QStringLiteral("A\u20ac")}
                                     << 3 << "U+20AC, a character outside 8 bits" << "";
+    QTest::newRow("option without its value") << "none" << none << none << QStringList{"monitor", "--timeout"} << 3
+                                              << "--timeout needs a value: --timeout S" << "";
+    QTest::newRow("switch with a value") << "none" << none << none << QStringList{"monitor", "--json=yes"} << 3
+                                         << "--json takes no value" << "";
+    QTest::newRow("option twice") << "none" << none << none << QStringList{"monitor", "--for", "1", "--for=2"} << 3
+                                  << "--for is given twice" << "";
+    QTest::newRow("unknown command") << "none" << none << none << QStringList{"moniter"} << 3
+                                     << "unknown command \"moniter\"; the commands are" << "";
+    QTest::newRow("help for no command") << "none" << none << none << QStringList{"help", "moniter"} << 3
+                                         << "no help for \"moniter\"" << "";
+    QTest::newRow("argument to monitor") << "none" << none << none << QStringList{"monitor", "x"} << 3
+                                         << "monitor takes no argument (\"x\" given)" << "";
     QTest::newRow("send without TEXT") << "closed" << none << none << tcp + QStringList{"send"} << 3
                                        << "send wants TEXT" << "";
     QTest::newRow("bad rule") << "closed" << none << none << tcp + QStringList{"send", "x", "--rule", "first"} << 3
@@ -302,6 +314,9 @@ void TstZantoctl::exitStatus_data()
                                        << tcp + QStringList{"read-config", "-o", "nothere/x.zq"} << 3 << "no folder"
                                        << "";
     // 0: help
+    QTest::newRow("--help") << "none" << none << none << QStringList{"--help"} << 0 << ""
+                            << "^Usage: zantoctl \\[LINK\\] COMMAND \\[ARGUMENT\\] \\[OPTIONS\\]\n";
+    QTest::newRow("--version") << "none" << none << none << QStringList{"--version"} << 0 << "" << "^zantoctl \\d+\\.\\d+";
     QTest::newRow("help COMMAND") << "none" << none << none << QStringList{"help", "tag-write"} << 0 << ""
                                   << "^Usage: zantoctl \\[LINK\\] tag-write DATA";
     QTest::newRow("COMMAND --help") << "none" << none << none << QStringList{"monitor", "--help"} << 0 << ""
@@ -360,6 +375,9 @@ void TstZantoctl::exitStatus_data()
     QTest::newRow("answer printed") << "sim" << none << none
                                     << tcp + QStringList{"send", "X", "--wait", "0.3", "--timeout", "100"} << 0 << ""
                                     << "^" + iso + "\t 45 52 52 20 3F 0D 0A\tERR \\?/0D/0A\n$";
+    QTest::newRow("-- before a TEXT starting with -") << "sim" << none << none
+                                                      << tcp + QStringList{"send", "--wait=0.3", "--", "-X"} << 0 << ""
+                                                      << "\tERR \\?/0D/0A\n$";
     QTest::newRow("answer as JSON") << "sim" << none << none << tcp + QStringList{"send", "X", "--wait", "0.3", "--json"}
                                     << 0 << "" << "^\\{\"time\":\"" + iso + "\",\"hex\":\"455252203F0D0A\",\"length\":7\\}\n$";
     QTest::newRow("tag data escapes") << "sim" << none << none << tcp + QStringList{"tag-write", "AB/41", "--wait", "0.3"}
