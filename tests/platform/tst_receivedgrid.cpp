@@ -142,11 +142,16 @@ void TestReceivedGrid::rowsAndClear()
     QCOMPARE(grid.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ASCII"));
     QCOMPARE(grid.model()->headerData(1, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
              Qt::Alignment(Qt::AlignLeft));
-    grid.setFormatString(QStringLiteral(">A|^B"));
-    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
-             Qt::Alignment(Qt::AlignRight));
     for (int i = 0; i < 5; ++i)
         grid.addRow("x", i);
+    grid.flush();
+    // Header and cells alike take the column's alignment.
+    grid.setFormatString(QStringLiteral(">A|^B"));
+    const auto alignment = [&grid](const QVariant &v) { return v.value<Qt::Alignment>() & Qt::AlignHorizontal_Mask; };
+    QCOMPARE(alignment(grid.model()->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole)), Qt::AlignRight);
+    QCOMPARE(alignment(grid.model()->headerData(1, Qt::Horizontal, Qt::TextAlignmentRole)), Qt::AlignHCenter);
+    QCOMPARE(alignment(grid.model()->index(4, 0).data(Qt::TextAlignmentRole)), Qt::AlignRight);
+    QCOMPARE(alignment(grid.model()->index(4, 1).data(Qt::TextAlignmentRole)), Qt::AlignHCenter);
     QCOMPARE(grid.rows(), 6);
     grid.setRows(3);
     QCOMPARE(grid.rows(), 3);
@@ -237,14 +242,22 @@ void TestReceivedGrid::tooltipTellsTimeAndCount()
     QCOMPARE(tip.count(QLatin1Char('q')), 256);
     QCOMPARE(tip.count(QStringLiteral(" 71")), 256);
     QVERIFY2(tip.contains(QStringLiteral("39744 more bytes")), qPrintable(tip.right(90)));
-    QVERIFY(tip.count(QLatin1Char('\n')) < 16);
+    // 32 bytes of hex a line and 64 characters of text a line: 8 and 4 lines
+    // after the first, then the one that tells the rest.
+    const QStringList tipLines = tip.split(QLatin1Char('\n'));
+    QCOMPARE(tipLines.size(), 1 + 8 + 4 + 1);
+    QCOMPARE(tipLines.at(1), QString(" 71").repeated(32));
+    QCOMPARE(tipLines.at(9), QString(64, 'q'));
     // A cell is a bounded prefix whatever the row's length, and says that
     // the row holds more; a row that fits has no mark.
     QCOMPARE(grid.model()->data(grid.model()->index(0, 0)).toString(), QString(" 71").repeated(96) + QString::fromUtf8(" \u2026"));
     QCOMPARE(grid.model()->data(grid.model()->index(0, 1)).toString(), QString(96, 'q') + QString::fromUtf8("\u2026"));
     grid.addRow(QByteArray(96, 'r'), when);
+    grid.addRow("\r", when);
     grid.flush();
     QCOMPARE(grid.model()->data(grid.model()->index(1, 1)).toString(), QString(96, 'r'));
+    QCOMPARE(grid.model()->data(grid.model()->index(2, 1), Qt::ToolTipRole).toString(),
+             QString::fromUtf8("Arrived 2026-12-07 10:20:30.456, 1 byte\n 0D\n\u240D"));
 }
 
 // Select All and Copy on a grid filled past its budget copies what fits in
