@@ -37,6 +37,7 @@ class TestCounterBox : public QObject
 private Q_SLOTS:
     void everyDigitInView_data();
     void everyDigitInView();
+    void mouseSelectsNothing();
 };
 
 void TestCounterBox::everyDigitInView_data()
@@ -86,6 +87,22 @@ void TestCounterBox::everyDigitInView()
     // And the number: the row's number in the same box, after the long one.
     box.showNumber(number);
     fits(text);
+}
+
+// The counters take no input: a double click or a drag selects no digit.
+void TestCounterBox::mouseSelectsNothing()
+{
+    Box box(nullptr);
+    box.resize(100, 45);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.showNumber(1234);
+    QTest::mouseDClick(&box, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QCOMPARE(box.selectedText(), QString());
+    QTest::mousePress(&box, Qt::LeftButton, Qt::NoModifier, QPoint(5, 20));
+    QTest::mouseMove(&box, QPoint(90, 20));
+    QTest::mouseRelease(&box, Qt::LeftButton, Qt::NoModifier, QPoint(90, 20));
+    QCOMPARE(box.selectedText(), QString());
 }
 
 QTEST_MAIN(TestCounterBox)
