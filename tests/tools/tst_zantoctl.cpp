@@ -465,13 +465,13 @@ void TstZantoctl::monitorEnds_data()
     QTest::addColumn<QStringList>("reader"); // the simulator's options
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("lines"); // seen while the run goes on
-    QTest::addColumn<bool>("readerGoes");
+    QTest::addColumn<QString>("end"); // SIGTERM, SIGINT (Ctrl+C) or the reader gone
     QTest::addColumn<int>("exitCode");
     const QStringList stream20{"--stream", "20"}, monitor{"--quiet-ms", "20", "monitor"};
-    QTest::newRow("SIGTERM") << stream20 << monitor << 2 << false << 0;
-    QTest::newRow("reader gone") << stream20 << monitor << 2 << true << 2;
-    QTest::newRow("one answer, long --wait") << QStringList{} << QStringList{"send", "X", "--wait", "60"} << 1 << false
-                                             << 0;
+    QTest::newRow("SIGTERM") << stream20 << monitor << 2 << "SIGTERM" << 0;
+    QTest::newRow("reader gone") << stream20 << monitor << 2 << "reader gone" << 2;
+    QTest::newRow("one answer, long --wait, Ctrl+C") << QStringList{} << QStringList{"send", "X", "--wait", "60"} << 1
+                                                     << "SIGINT" << 0;
 }
 
 void TstZantoctl::monitorEnds()
@@ -479,8 +479,9 @@ void TstZantoctl::monitorEnds()
     QFETCH(QStringList, reader);
     QFETCH(QStringList, arguments);
     QFETCH(int, lines);
-    QFETCH(bool, readerGoes);
+    QFETCH(QString, end);
     QFETCH(int, exitCode);
+    const bool readerGoes = end == QLatin1String("reader gone");
     QVERIFY(startSimulator(reader));
 
     QProcess process;
@@ -497,7 +498,7 @@ void TstZantoctl::monitorEnds()
     if (readerGoes)
         m_sim->stop();
     else
-        process.terminate();
+        ::kill(pid_t(process.processId()), end == QLatin1String("SIGINT") ? SIGINT : SIGTERM);
     QVERIFY(finished.wait(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);
