@@ -34,7 +34,7 @@ AREAS = {
                  "tst_zantoctl", "tst_readerconfig", "tst_commands", "tst_receivedgrid", "tst_rowline"],
     "receive": ["tst_pipeline", "tst_link", "tst_links", "tst_serialline", "tst_receivedgrid", "tst_counterbox",
                 "tst_answerwatch", "tst_zantoctl"] + WINDOWS,
-    "widgets": ["tst_receivedgrid", "tst_counterbox", "tst_messageline"] + WINDOWS,
+    "widgets": ["tst_receivedgrid", "tst_counterbox", "tst_messageline", "tst_saverows", "tst_stoppedsave"] + WINDOWS,
     "windows": WINDOWS + ["tst_screenfit_laptop_1.5", "tst_screenfit_laptop_1", "tst_screenfit_desktop_1"],
     "files": ["tst_textfile", "tst_filefaults", "tst_filesyscalls", "tst_configfiles", "tst_link", "tst_zantoctl",
               "tst_saverows", "tst_stoppedsave", "tst_rowline"]
