@@ -96,6 +96,7 @@ private Q_SLOTS:
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
     void rowsArriveDuringSave();
+    void progressFullWhileSyncing();
 
 private:
     SyscallFaults m_faults;
@@ -237,6 +238,33 @@ void TestSaveRows::rowsArriveDuringSave()
     QTRY_VERIFY(grid.receivedModel()->store().bytes() <= Budget);
     QCOMPARE(grid.droppedRows(), quint64(next - grid.receivedModel()->store().rowCount()));
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("rows.txt")});
+}
+
+// Every row written, the bar is full and the label says what is left: the
+// rows going to the disk.
+void TestSaveRows::progressFullWhileSyncing()
+{
+    TestDir dir;
+    ReceivedGrid grid;
+    grid.resize(600, 300);
+    grid.setSaveWithTimes(false);
+    const auto release = qScopeGuard([this] { m_faults.release(); });
+    for (int i = 0; i < 1000; ++i)
+        grid.addRow(rowBytes(i, 200), i);
+    grid.flush();
+    ui::activate(&grid);
+    m_faults.holdFsync();
+    QSignalSpy ended(&grid, &ReceivedGrid::saveEnded);
+    grid.startSave(dir.filePath(QStringLiteral("rows.txt")));
+    QTRY_VERIFY(m_faults.holding());
+    auto *progress = grid.findChild<QProgressDialog *>(QStringLiteral("SaveRowsProgress"));
+    QVERIFY(progress);
+    QTRY_COMPARE(progress->labelText(),
+                 QStringLiteral("Saving 1000 rows to rows.txt: 0 MiB written, making sure all of it is on the disk"));
+    QCOMPARE(progress->value(), progress->maximum());
+    m_faults.release();
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(grid.notice(), QStringLiteral("Saved 1000 rows to rows.txt"));
 }
 
 QTEST_MAIN(TestSaveRows)

@@ -73,8 +73,9 @@ static char swapCall[16];
 static char swapName[256];
 static char swapTarget[4096];
 
-/* A write held until released: 1 armed, 2 waiting in the call. */
+/* A write or fsync held until released: 1 armed, 2 waiting in the call. */
 static int holdState;
+static char holdLetter;
 static pthread_cond_t holdChanged = PTHREAD_COND_INITIALIZER;
 
 enum { MaxRequests = 256 };
@@ -179,15 +180,27 @@ EXPORT void zanto_fault_arm(const char *call, int error)
     pthread_mutex_unlock(&lock);
 }
 
-/* The next write on a temporary file waits until zanto_fault_release(). */
-EXPORT void zanto_fault_hold_write(void)
+static void hold(char letter)
 {
     pthread_mutex_lock(&lock);
+    holdLetter = letter;
     holdState = 1;
     pthread_mutex_unlock(&lock);
 }
 
-/* Whether a write is waiting now. */
+/* The next write, or fsync, on a temporary file waits until
+ * zanto_fault_release(). */
+EXPORT void zanto_fault_hold_write(void)
+{
+    hold('w');
+}
+
+EXPORT void zanto_fault_hold_fsync(void)
+{
+    hold('f');
+}
+
+/* Whether a held call is waiting now. */
 EXPORT int zanto_fault_holding(void)
 {
     pthread_mutex_lock(&lock);
@@ -272,7 +285,7 @@ static int failsOnTemporary(int fd, const char *call, char letter, int *error)
         return 0;
     pthread_mutex_lock(&lock);
     note(letter);
-    if (letter == 'w' && holdState == 1) {
+    if (letter == holdLetter && holdState == 1) {
         holdState = 2;
         while (holdState == 2)
             pthread_cond_wait(&holdChanged, &lock);

@@ -23,13 +23,15 @@ struct SyscallFaults {
     const char *(*trace)() = nullptr;
     // The settings tcsetattr asked of the device, oldest first; their count.
     int (*lineRequests)(dev_t device, struct termios *out, int max) = nullptr;
-    // The next write on a temporary file waits (on the writer's thread) until
-    // release(); holding() tells whether one is waiting now.
+    // The next write, or fsync, on a temporary file waits (on the writer's
+    // thread) until release(); holding() tells whether one is waiting now.
     void (*holdWrite)() = nullptr;
+    void (*holdFsync)() = nullptr;
     int (*holding)() = nullptr;
     void (*release)() = nullptr;
 
-    bool loaded() const { return reset && arm && swapLink && trace && lineRequests && holdWrite && holding && release; }
+    bool loaded() const { return reset && arm && swapLink && trace && lineRequests && holdWrite && holdFsync && holding
+            && release; }
 
     static SyscallFaults find()
     {
@@ -40,6 +42,7 @@ struct SyscallFaults {
         f.trace = reinterpret_cast<decltype(f.trace)>(dlsym(RTLD_DEFAULT, "zanto_fault_trace"));
         f.lineRequests = reinterpret_cast<decltype(f.lineRequests)>(dlsym(RTLD_DEFAULT, "zanto_fault_line_requests"));
         f.holdWrite = reinterpret_cast<decltype(f.holdWrite)>(dlsym(RTLD_DEFAULT, "zanto_fault_hold_write"));
+        f.holdFsync = reinterpret_cast<decltype(f.holdFsync)>(dlsym(RTLD_DEFAULT, "zanto_fault_hold_fsync"));
         f.holding = reinterpret_cast<decltype(f.holding)>(dlsym(RTLD_DEFAULT, "zanto_fault_holding"));
         f.release = reinterpret_cast<decltype(f.release)>(dlsym(RTLD_DEFAULT, "zanto_fault_release"));
         return f;
