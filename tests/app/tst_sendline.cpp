@@ -154,6 +154,12 @@ void TestSendLine::cutTextsShowWhole()
     const QString path = QStringLiteral("/dev/serial/by-id/usb-Adapter_Serial_0123456789-if00-port0");
     QVERIFY(ui::type(port, path));
     QCOMPARE(port->toolTip(), path);
+    // The box, not the text, changing: wide enough, the text fits.
+    const int width = port->width();
+    port->resize(1000, port->height());
+    QCOMPARE(port->toolTip(), QString());
+    port->resize(width, port->height());
+    QCOMPARE(port->toolTip(), path);
     QVERIFY(ui::type(port, QStringLiteral("2")));
     QCOMPARE(port->toolTip(), QString());
 }

@@ -48,6 +48,16 @@ void TestReceivedGrid::initTestCase()
 
 void TestReceivedGrid::budgetDropsOldestRows()
 {
+    {
+        // Unless told otherwise the grid keeps 256 MiB: 100 rows of 32767
+        // bytes all stay.
+        ReceivedGrid grid;
+        for (int i = 0; i < 100; ++i)
+            grid.addRow(QByteArray(32767, 'x'), i);
+        grid.flush();
+        QCOMPARE(grid.rows(), 101);
+        QCOMPARE(grid.droppedRows(), quint64(0));
+    }
     ReceivedGrid grid;
     QAbstractItemModelTester tester(grid.receivedModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     grid.setByteBudget(1000);
