@@ -315,7 +315,10 @@ void TstZantoctl::exitStatus_data()
                                        << "";
     // 0: help
     QTest::newRow("--help") << "none" << none << none << QStringList{"--help"} << 0 << ""
-                            << "^Usage: zantoctl \\[LINK\\] COMMAND \\[ARGUMENT\\] \\[OPTIONS\\]\n";
+                            << "^Usage: zantoctl \\[LINK\\] COMMAND \\[ARGUMENT\\] \\[OPTIONS\\]\n(?s).*"
+                               "^Options:\n  --quiet-ms N +a burst ends after N ms without a byte \\(default 250\\)\n"
+                               "  --timeout S +seconds to wait for the link, and for an answer after each command "
+                               "\\(default 3\\)\n  -h, --help +show this help\n";
     QTest::newRow("--version") << "none" << none << none << QStringList{"--version"} << 0 << "" << "^zantoctl \\d+\\.\\d+";
     QTest::newRow("help COMMAND") << "none" << none << none << QStringList{"help", "tag-write"} << 0 << ""
                                   << "^Usage: zantoctl \\[LINK\\] tag-write DATA";
@@ -336,6 +339,8 @@ void TstZantoctl::exitStatus_data()
     QTest::newRow("--tcp HOST: port 10000") << "silent on 10000" << none << none
                                             << QStringList{"--tcp", "127.0.0.1", "send", "x", "--wait", "0.3"} << 1
                                             << "no answer within" << "^$";
+    QTest::newRow("no answer, the default timeout") << "silent" << none << none << tcp + QStringList{"send", "x"} << 1
+                                                    << "no answer within 3 s" << "^$";
     QTest::newRow("no answer") << "silent" << none << none << tcp + QStringList{"send", "x", "--wait", "0.3"} << 1
                                << "no answer within" << "^$";
     QTest::newRow("verify, the reader dies before answering") << "half" << none << Universal
