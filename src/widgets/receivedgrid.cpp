@@ -159,6 +159,20 @@ private:
                     width -= pieces[first].width;
                     ++first;
                 }
+                // A run of text cut at its front keeps as much of its end as
+                // fits: a stream without control bytes is one long run.
+                if (first > 0 && !pieces[first - 1].box) {
+                    const QString run = pieces[first - 1].text;
+                    qsizetype from = run.size();
+                    while (from > 0 && width + fm.horizontalAdvance(run.mid(from - 1)) <= limit - x)
+                        --from;
+                    if (from < run.size()) {
+                        --first;
+                        pieces[first].text = run.mid(from);
+                        pieces[first].width = fm.horizontalAdvance(pieces[first].text);
+                        width += pieces[first].width;
+                    }
+                }
             }
         }
         bool cut = false;

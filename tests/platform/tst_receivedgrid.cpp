@@ -3,6 +3,7 @@
 // characters.
 #include "widgets/receivedgrid.h"
 #include "widgets/twips.h"
+#include "platform/receivedstore.h"
 #include "protocol/tagdata.h"
 #include "support/testdir.h"
 #include "support/ui.h"
@@ -37,6 +38,8 @@ private Q_SLOTS:
     void rowTextEscapes();
     void controlBytesShowAsBoxes();
     void menuItemsFollowTheSelection();
+    void liveRowShowsItsNewestBytes_data();
+    void liveRowShowsItsNewestBytes();
 };
 
 void TestReceivedGrid::initTestCase()
@@ -381,6 +384,44 @@ void TestReceivedGrid::menuItemsFollowTheSelection()
     QCOMPARE(itemsEnabled(), always);
     QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(itemsEnabled(), QStringList{"&Copy"} + always);
+}
+
+void TestReceivedGrid::liveRowShowsItsNewestBytes_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("newestBytes"); // wider than the cell, fewer than the cell's data holds
+    QTest::newRow("HEX") << 0 << 16;
+    QTest::newRow("ASCII") << 1 << 64;
+}
+
+// A burst still arriving shows its newest bytes: two that differ only in their
+// oldest bytes look the same, two that differ in their newest do not.
+void TestReceivedGrid::liveRowShowsItsNewestBytes()
+{
+    QFETCH(int, column);
+    QFETCH(int, newestBytes);
+    const auto painted = [column, newestBytes](char oldest, char newest) {
+        ReceivedStore store;
+        ReceivedGrid grid;
+        grid.useStore(&store);
+        grid.setColumnWidth(0, 250);
+        grid.setColumnWidth(1, 250);
+        grid.resize(600, 200);
+        grid.show();
+        if (!QTest::qWaitForWindowExposed(&grid))
+            return QImage();
+        const QByteArray bytes = QByteArray(300, oldest) + QByteArray(newestBytes, newest);
+        qsizetype room = 0;
+        char *space = store.openRowSpace(32767, &room);
+        std::copy(bytes.cbegin(), bytes.cend(), space);
+        store.grow(bytes.size());
+        grid.showLiveRow(0);
+        return grid.viewport()->grab(grid.visualRect(grid.model()->index(0, column))).toImage();
+    };
+    const QImage shown = painted('A', 'Z');
+    QVERIFY(!shown.isNull());
+    QCOMPARE(painted('B', 'Z'), shown);
+    QVERIFY(painted('A', 'Y') != shown);
 }
 
 QTEST_MAIN(TestReceivedGrid)
