@@ -115,6 +115,22 @@ void TestEthernet::unreadableSettingsFile()
     QVERIFY(closeBox(d));
     QTRY_VERIFY(!ui::dialog(&t.w, Ethernet));
     QVERIFY(QFileInfo(t.dir.filePath(QStringLiteral("settings2.ini"))).isDir());
+
+    // A file that can no longer be written when the dialog closes: the close
+    // says why and stays; the second close discards.
+    QVERIFY(QDir(t.dir.path()).rmdir(QStringLiteral("settings2.ini")));
+    d = t.ethernet();
+    QVERIFY(d);
+    QVERIFY(QFile::remove(t.dir.filePath(QStringLiteral("settings2.ini"))));
+    QVERIFY(QDir(t.dir.path()).mkdir(QStringLiteral("settings2.ini")));
+    QVERIFY(!closeBox(d));
+    QVERIFY(d->isVisible());
+    const QWidget *status = ui::find(d, QStringLiteral("FileStatus"));
+    const QString said = status->toolTip().isEmpty() ? ui::text(status) : status->toolTip();
+    QVERIFY2(said.contains(QLatin1String("settings2.ini")) && said.endsWith(QLatin1String(". Close again to discard.")),
+             qPrintable(said));
+    QVERIFY(closeBox(d));
+    QTRY_VERIFY(!ui::dialog(&t.w, Ethernet));
 }
 
 void TestEthernet::commandsOnEveryOpenLink()
