@@ -363,6 +363,14 @@ void TestKeyboard::pastesKeepTheFirstLine()
     QVERIFY(edit);
     if (!pasted.startsWith(QLatin1Char('\r')))
         QCOMPARE(edit->cursorPosition(), expected.size());
+    // Pasted inside the text: the kept line goes in between, the cursor after it.
+    if (field == QLatin1String("Text6")) {
+        QTest::keyClick(target, Qt::Key_Home);
+        QTest::keyClick(target, Qt::Key_Right);
+        QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(ui::text(target), QStringLiteral("//4141"));
+        QCOMPARE(edit->cursorPosition(), 4);
+    }
     if (target->window() == tool.ps) {
         // Escape closes Port Settings, which saves settings1.ini.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

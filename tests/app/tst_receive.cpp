@@ -441,6 +441,7 @@ void TestReceive::growingBurstShowsLive()
     QCOMPARE(grid->rows(), 1);        // nor is there a row yet
     const QModelIndex live = model->index(0, 1);
     QVERIFY(model->data(live, Qt::ToolTipRole).toString().startsWith("Still arriving since "));
+    QCOMPARE(model->data(live, Qt::AccessibleDescriptionRole).toString(), QStringLiteral("still arriving"));
     const QString seen = model->data(live, Qt::ToolTipRole).toString();
     QTRY_VERIFY(model->data(model->index(0, 1), Qt::ToolTipRole).toString() != seen); // it grows
     feed.stop();
@@ -448,6 +449,7 @@ void TestReceive::growingBurstShowsLive()
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(grid->receivedModel()->store().row(0).bytes(), sent);
     QVERIFY(model->data(model->index(0, 1), Qt::ToolTipRole).toString().startsWith("Arrived "));
+    QCOMPARE(model->data(model->index(0, 1), Qt::AccessibleDescriptionRole).toString(), QString());
 }
 
 void TestReceive::longStreamIsCutIntoFullRows()

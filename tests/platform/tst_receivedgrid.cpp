@@ -40,6 +40,9 @@ private Q_SLOTS:
     void menuItemsFollowTheSelection();
     void liveRowShowsItsNewestBytes_data();
     void liveRowShowsItsNewestBytes();
+    void liveRowGroundStaysReadable_data();
+    void liveRowGroundStaysReadable();
+    void escapeDropsTheSelection();
 };
 
 void TestReceivedGrid::initTestCase()
@@ -422,6 +425,60 @@ void TestReceivedGrid::liveRowShowsItsNewestBytes()
     QVERIFY(!shown.isNull());
     QCOMPARE(painted('B', 'Z'), shown);
     QVERIFY(painted('A', 'Y') != shown);
+}
+
+void TestReceivedGrid::liveRowGroundStaysReadable_data()
+{
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("base");
+    QTest::addColumn<QColor>("alternate");
+    QTest::addColumn<QColor>("highlight");
+    QTest::addColumn<QColor>("ground");
+    // A quarter of the highlight over the base: 255 * 0.75 + 48 * 0.25 = 203.25...
+    QTest::newRow("light: the tint") << QColor("#000000") << QColor("#ffffff") << QColor("#f0f0f0") << QColor(48, 128, 192)
+                                     << QColor(203, 223, 239);
+    // #767676 on the tint (187.5 grey) is 2.4 : 1, on white 4.54 : 1.
+    QTest::newRow("tint unreadable: the alternate ground") << QColor("#767676") << QColor("#fafafa") << QColor("#ffffff")
+                                                           << QColor("#000000") << QColor("#ffffff");
+    // #777777 on white is 4.48 : 1, on #808080 about 1.1 : 1: neither will do.
+    QTest::newRow("neither: the cells' own") << QColor("#777777") << QColor("#ffffff") << QColor("#808080")
+                                             << QColor("#000000") << QColor("#ffffff");
+}
+
+// The live row's ground: a tint of the selection colour while the text stays
+// readable on it (4.5 : 1), else the alternate ground, else the cells' own.
+void TestReceivedGrid::liveRowGroundStaysReadable()
+{
+    QFETCH(QColor, text);
+    QFETCH(QColor, base);
+    QFETCH(QColor, alternate);
+    QFETCH(QColor, highlight);
+    QFETCH(QColor, ground);
+    QPalette palette;
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, alternate);
+    palette.setColor(QPalette::Highlight, highlight);
+    const QColor got = ReceivedGrid::liveRowGround(palette);
+    QVERIFY2(qAbs(got.red() - ground.red()) <= 1 && qAbs(got.green() - ground.green()) <= 1
+                 && qAbs(got.blue() - ground.blue()) <= 1,
+             qPrintable(got.name()));
+}
+
+// Escape drops the selection; Copy then has nothing to copy.
+void TestReceivedGrid::escapeDropsTheSelection()
+{
+    ReceivedGrid grid;
+    grid.addRow("A", 0);
+    grid.addRow("B", 0);
+    grid.flush();
+    QTest::keyClick(&grid, Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(grid.selectionModel()->hasSelection());
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    QVERIFY(!grid.selectionModel()->hasSelection());
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
 }
 
 QTEST_MAIN(TestReceivedGrid)
