@@ -67,6 +67,7 @@ const QHash<QString, QByteArray> FakeAnswers{
     {"half, stays", "0017$$$$SXXX"},
     {"tag reads", "TAG 1\r\n"},
     {"name with a slash", "0017$$$$SAB/CDC01R4B1\r"},
+    {"flood, then the reply", QByteArray(200 * 1024, 'x') + "\r\n0017$$$$SXXXXXC01R4B1\r"},
 };
 
 // A loopback port whose queue of connections not yet taken is full: the
@@ -298,6 +299,23 @@ void TstZantoctl::exitStatus_data()
                                          << "no help for \"moniter\"" << "";
     QTest::newRow("argument to monitor") << "none" << none << none << QStringList{"monitor", "x"} << 3
                                          << "monitor takes no argument (\"x\" given)" << "";
+    QTest::newRow("--baud without --serial") << "none" << none << none
+                                             << QStringList{"--tcp", "127.0.0.1:1", "--baud", "19200", "monitor"} << 3
+                                             << "--baud goes with --serial" << "";
+    QTest::newRow("--baud not a rate") << "none" << none << none
+                                       << QStringList{"--serial", "@DIR/x", "--baud", "fast", "monitor"} << 3
+                                       << "--baud wants a rate such as 9600, not \"fast\"" << "";
+    QTest::newRow("--serial empty") << "none" << none << none << QStringList{"--serial", "", "monitor"} << 3
+                                    << "--serial wants a port number or a device path" << "";
+    QTest::newRow("--tcp without its host") << "none" << none << none << QStringList{"--tcp", ":10000", "monitor"} << 3
+                                            << "--tcp wants the reader's address" << "";
+    QTest::newRow("settings1.ini baud rate") << "none" << QByteArray("x\r\n\r\nfast\r\n10000\r\n") << none
+                                             << QStringList{"monitor"} << 3 << "line 3: \"fast\" is no baud rate" << "";
+    QTest::newRow("setup-tag, neither read nor write") << "closed" << none << none << tcp + QStringList{"setup-tag", "erase"}
+                                                       << 3 << "setup-tag wants one of read, write, not \"erase\"" << "";
+    QTest::newRow("--code outside 8 bits") << "closed" << none << none
+                                           << tcp + QStringList{"tag-write", "AB", "--code", QStringLiteral("R\u20ac")} << 3
+                                           << "--code holds U+20AC, a character outside 8 bits" << "";
     QTest::newRow("send without TEXT") << "closed" << none << none << tcp + QStringList{"send"} << 3
                                        << "send wants TEXT" << "";
     QTest::newRow("bad rule") << "closed" << none << none << tcp + QStringList{"send", "x", "--rule", "first"} << 3
@@ -390,6 +408,13 @@ void TstZantoctl::exitStatus_data()
     QTest::newRow("tag write short form, five typed") << "sim" << none << none
                                                       << tcp + QStringList{"tag-write", "/41BC", "--mini", "--wait", "0.3"}
                                                       << 0 << "" << "\tw OK 5/0D/0A\n$";
+    QTest::newRow("setup-tag read") << "sim" << none << none << tcp + QStringList{"setup-tag", "read"} << 0 << ""
+                                    << "\tSETUP TAG READ OK/0D/0A\n$";
+    QTest::newRow("setup-tag write") << "sim" << none << none << tcp + QStringList{"setup-tag", "write"} << 0 << ""
+                                     << "\tSETUP TAG WRITE OK/0D/0A\n$";
+    QTest::newRow("a flood of 200 KiB before the reply") << "flood, then the reply" << none << none
+                                                         << tcp + QStringList{"read-config"} << 0 << ""
+                                                         << "^ReaderName: XXXXX\nMode: Standard\n(.+\n){9}Read Range: Range 4\\(100%\\)\n$";
     QTest::newRow("read-config") << "sim" << none << none << tcp + QStringList{"read-config"} << 0 << ""
                                  << "^ReaderName: XXXXX\nMode: Standard\n(.+\n){9}Read Range: Range 4\\(100%\\)\n$";
     QTest::newRow("read-config JSON") << "sim" << none << none << tcp + QStringList{"read-config", "--json"} << 0 << ""
@@ -540,6 +565,9 @@ void TstZantoctl::liveReader_data()
         << stream20 << QStringList{"write-config", "in.zq", "--verify"} << "tcp" << 0 << "" << "\tOK/0D/0A";
     QTest::newRow("write-config refused") << QStringList{"--refuse-writes"} << QStringList{"write-config", "in.zq"} << "tcp"
                                           << 4 << "refused the configuration (its answer is above)" << "ERR config/0D/0A";
+    QTest::newRow("write-config --wait refused") << QStringList{"--refuse-writes"}
+                                                 << QStringList{"write-config", "in.zq", "--wait", "0.3"} << "tcp" << 4
+                                                 << "refused the configuration (its answer is above)" << "ERR config/0D/0A";
     QTest::newRow("write-config --verify refused") << QStringList{"--refuse-writes"}
                                                    << QStringList{"write-config", "in.zq", "--verify"} << "pty" << 4
                                                    << "refused the configuration: \"ERR config\"" << "";
