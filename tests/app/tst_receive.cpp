@@ -384,6 +384,14 @@ void TestReceive::heldViewStaysPut()
     QCOMPARE(bar->value(), looked);
     QVERIFY(marker->isVisible());
     QCOMPARE(marker->text(), QString::fromUtf8("\u2193 3 new rows below"));
+    // In the view's lower right corner, also after the grid changes size.
+    const auto inCorner = [grid, marker] {
+        const QRect area = grid->viewport()->geometry(), at = marker->geometry();
+        return area.contains(at) && at.left() > area.center().x() && at.top() > area.center().y();
+    };
+    QVERIFY(inCorner());
+    grid->resize(grid->width() - 120, grid->height() - 60);
+    QVERIFY(inCorner());
 
     // Back at the bottom, page by page: following again.
     for (int i = 0; i < 10 && bar->value() < bar->maximum(); ++i)
