@@ -11,6 +11,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
@@ -297,6 +298,11 @@ void TestReceivedGrid::copyIsBounded()
     QCOMPARE(lines.last(), QString());
     QCOMPARE(grid.notice(), QStringLiteral("Copied the first 128 of 256 selected rows (16 MiB of text, the most a copy "
                                            "takes); \"Save rows as...\" writes them all"));
+    // Over the top of the rows, inside the view, the whole message shown.
+    const auto *label = grid.findChild<QLabel *>(QStringLiteral("GridNotice"));
+    QVERIFY(label);
+    const QRect view = grid.viewport()->geometry();
+    QVERIFY(view.contains(label->geometry()) && label->geometry().top() < view.center().y());
     // The notice goes by itself after ten seconds.
     QTest::qWait(8000);
     QVERIFY(!grid.notice().isEmpty());
