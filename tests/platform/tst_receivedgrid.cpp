@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <ctime>
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void liveRowGroundStaysReadable_data();
     void liveRowGroundStaysReadable();
     void escapeDropsTheSelection();
+    void liveRowIsRefreshedAsItGrows();
 };
 
 void TestReceivedGrid::initTestCase()
@@ -485,6 +487,31 @@ void TestReceivedGrid::escapeDropsTheSelection()
     QApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+}
+
+// Shown once, the live row is repainted by the grid as its bytes grow, until
+// it ends.
+void TestReceivedGrid::liveRowIsRefreshedAsItGrows()
+{
+    ReceivedStore store;
+    ReceivedGrid grid;
+    grid.useStore(&store);
+    const auto arrive = [&store](const QByteArray &bytes) {
+        qsizetype room = 0;
+        char *space = store.openRowSpace(32767, &room);
+        std::copy(bytes.cbegin(), bytes.cend(), space);
+        store.grow(bytes.size());
+    };
+    arrive("TAG 1\r\n");
+    grid.showLiveRow(0);
+    QSignalSpy refreshed(grid.model(), &QAbstractItemModel::dataChanged);
+    arrive("TAG 2\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(refreshed.size() >= 2, 1000);
+    QCOMPARE(refreshed.last().at(0).value<QModelIndex>().row(), 0);
+    grid.endLiveRow();
+    refreshed.clear();
+    QTest::qWait(300);
+    QCOMPARE(refreshed.size(), 0);
 }
 
 QTEST_MAIN(TestReceivedGrid)
