@@ -160,16 +160,14 @@ private:
                     ++first;
                 }
                 // A run of text cut at its front keeps as much of its end as
-                // fits: a stream without control bytes is one long run.
+                // fits behind the mark already drawn: a stream without control
+                // bytes is one long run.
                 if (first > 0 && !pieces[first - 1].box) {
-                    const QString run = pieces[first - 1].text;
-                    qsizetype from = run.size();
-                    while (from > 0 && width + fm.horizontalAdvance(run.mid(from - 1)) <= limit - x)
-                        --from;
-                    if (from < run.size()) {
+                    const QString tail =
+                        fm.elidedText(pieces[first - 1].text, Qt::ElideLeft, limit - x - width + markWidth).mid(1);
+                    if (!tail.isEmpty()) {
                         --first;
-                        pieces[first].text = run.mid(from);
-                        pieces[first].width = fm.horizontalAdvance(pieces[first].text);
+                        pieces[first] = {tail, false, fm.horizontalAdvance(tail)};
                         width += pieces[first].width;
                     }
                 }

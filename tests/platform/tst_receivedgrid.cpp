@@ -21,6 +21,20 @@
 
 using namespace zanto;
 
+namespace {
+
+// Bytes of a burst still arriving, read into the store's open row as a link
+// reads them.
+void arrive(ReceivedStore &store, const QByteArray &bytes)
+{
+    qsizetype room = 0;
+    char *space = store.openRowSpace(32767, &room);
+    std::copy(bytes.cbegin(), bytes.cend(), space);
+    store.grow(bytes.size());
+}
+
+} // namespace
+
 class TestReceivedGrid : public QObject
 {
     Q_OBJECT
@@ -421,11 +435,7 @@ void TestReceivedGrid::liveRowShowsItsNewestBytes()
         grid.show();
         if (!QTest::qWaitForWindowExposed(&grid))
             return QImage();
-        const QByteArray bytes = QByteArray(300, oldest) + QByteArray(newestBytes, newest);
-        qsizetype room = 0;
-        char *space = store.openRowSpace(32767, &room);
-        std::copy(bytes.cbegin(), bytes.cend(), space);
-        store.grow(bytes.size());
+        arrive(store, QByteArray(300, oldest) + QByteArray(newestBytes, newest));
         grid.showLiveRow(0);
         return grid.viewport()->grab(grid.visualRect(grid.model()->index(0, column))).toImage();
     };
@@ -496,16 +506,10 @@ void TestReceivedGrid::liveRowIsRefreshedAsItGrows()
     ReceivedStore store;
     ReceivedGrid grid;
     grid.useStore(&store);
-    const auto arrive = [&store](const QByteArray &bytes) {
-        qsizetype room = 0;
-        char *space = store.openRowSpace(32767, &room);
-        std::copy(bytes.cbegin(), bytes.cend(), space);
-        store.grow(bytes.size());
-    };
-    arrive("TAG 1\r\n");
+    arrive(store, "TAG 1\r\n");
     grid.showLiveRow(0);
     QSignalSpy refreshed(grid.model(), &QAbstractItemModel::dataChanged);
-    arrive("TAG 2\r\n");
+    arrive(store, "TAG 2\r\n");
     QTRY_VERIFY_WITH_TIMEOUT(refreshed.size() >= 2, 1000);
     QCOMPARE(refreshed.last().at(0).value<QModelIndex>().row(), 0);
     grid.endLiveRow();
